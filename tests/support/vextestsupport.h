@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Helpers shared by the tests: capturing the diagnostic lines, waiting for events with a deadline
+// and writing scratch files.
+#ifndef VEXTESTSUPPORT_H
+#define VEXTESTSUPPORT_H
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vextest {
+
+// Redirects file descriptor 1 (where the library writes its diagnostic lines) into a scratch file
+// for the lifetime of the object. Lines written by any thread are captured.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    // Everything written so far.
+    std::string text() const;
+    std::vector<std::string> lines() const;
+    // How many captured lines are exactly `line`.
+    int count(const std::string& line) const;
+    bool contains(const std::string& line) const { return count(line) > 0; }
+
+private:
+    int _savedFd = -1;
+    std::string _path;
+};
+
+// Polls `condition` every few milliseconds until it holds or `timeout` passes; returns its last
+// value. Tests wait for events with this, never with a bare sleep.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// A file that is removed when the object goes out of scope.
+class TempFile {
+public:
+    explicit TempFile(const std::string& content, const std::string& suffix = ".json");
+    ~TempFile();
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    const std::string& path() const { return _path; }
+
+private:
+    std::string _path;
+};
+
+// The bytes of a packet written as hex pairs separated by blanks ("99 88 12 00"), for readable
+// failure messages in byte-exact comparisons.
+std::string hex(const char* data, int size);
+std::string hex(const std::string& bytes);
+// The bytes of a hex text such as "99 88 12 00".
+std::string bytes(const std::string& hexText);
+
+} // namespace vextest
+
+#endif // VEXTESTSUPPORT_H
