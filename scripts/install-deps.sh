@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, when they are missing.
+# Usage: scripts/install-deps.sh [--sanitizers]   (--sanitizers adds clang and its runtimes)
+set -euo pipefail
+
+packages=(cmake ninja-build g++ rapidjson-dev libasio-dev libgtest-dev libgmock-dev libbenchmark-dev)
+if [[ "${1:-}" == "--sanitizers" ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}" >&2
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
