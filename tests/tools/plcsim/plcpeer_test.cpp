@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+#include "plcpeer.h"
+
+#include "vextestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <stdexcept>
+
+namespace {
+
+using namespace std::chrono_literals;
+using vexsim::Datagram;
+using vexsim::PlcPeer;
+
+// The host end: a bare UDP socket on an ephemeral loopback port.
+class HostSocket {
+public:
+    HostSocket()
+    {
+        _fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address = loopback(0);
+        ::bind(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        _port = ntohs(address.sin_port);
+        timeval timeout{5, 0};
+        ::setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    }
+    ~HostSocket() { ::close(_fd); }
+    HostSocket(const HostSocket&) = delete;
+    HostSocket& operator=(const HostSocket&) = delete;
+
+    uint16_t port() const { return _port; }
+    void sendTo(uint16_t port, const std::string& bytes)
+    {
+        sockaddr_in address = loopback(port);
+        ::sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address),
+                 sizeof address);
+    }
+    // Blocks up to the receive timeout; empty on timeout.
+    std::string receive()
+    {
+        std::string buffer(2048, '\0');
+        const ssize_t size = ::recv(_fd, &buffer[0], buffer.size(), 0);
+        buffer.resize(size > 0 ? static_cast<size_t>(size) : 0);
+        return buffer;
+    }
+
+private:
+    static sockaddr_in loopback(uint16_t port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+    int _fd = -1;
+    uint16_t _port = 0;
+};
+
+const std::string kLineStatusRequest =
+    vextest::bytes("99 88 14 00 07 00 2A 00 02 00 01 00 B8 0B 00 00 05 00 88 66");
+
+TEST(Datagram, ShortBytesGiveTheDocumentedDefaults)
+{
+    EXPECT_EQ((Datagram{std::string(5, '\0'), {}}).type(), 0xFFFF);
+    EXPECT_EQ((Datagram{std::string(7, '\0'), {}}).number(), 0);
+    const Datagram request{kLineStatusRequest, {}};
+    EXPECT_EQ(request.type(), 7);
+    EXPECT_EQ(request.number(), 42);
+}
+
+TEST(PlcPeerBind, RejectsBadAddressAndPortInUse)
+{
+    EXPECT_THROW(PlcPeer("not-an-ip"), std::runtime_error);
+    PlcPeer first;
+    EXPECT_NE(first.port(), 0);
+    EXPECT_THROW(PlcPeer("127.0.0.1", first.port()), std::runtime_error);
+}
+
+class PlcPeerLink : public ::testing::Test {
+protected:
+    PlcPeer peer;
+    HostSocket host;
+};
+
+TEST_F(PlcPeerLink, LogsDatagramsInArrivalOrderAndFiltersByType)
+{
+    EXPECT_FALSE(peer.send("x")) << "no host endpoint is known before the first datagram";
+    host.sendTo(peer.port(), kLineStatusRequest);
+    host.sendTo(peer.port(), vextest::bytes("99 88 0E 00 09 00 01 00 00 00 00 00 88 66"));
+    host.sendTo(peer.port(), kLineStatusRequest);
+    ASSERT_TRUE(peer.waitFor([](const auto& log) { return log.size() == 3; }, 5000ms));
+    const auto all = peer.received();
+    EXPECT_EQ(all[0].bytes, kLineStatusRequest);
+    EXPECT_EQ(all[1].type(), 9);
+    EXPECT_LE(all[0].at, all[2].at);
+    EXPECT_EQ(peer.count(7), 2u);
+    EXPECT_EQ(peer.received(9).size(), 1u);
+    EXPECT_FALSE(peer.waitForCount(9, 2, 20ms));
+    peer.clearReceived();
+    EXPECT_TRUE(peer.received().empty());
+}
+
+TEST_F(PlcPeerLink, HandlerAnswersTheSenderOfTheLastDatagram)
+{
+    peer.setHandler([this](const Datagram& datagram) {
+        if (datagram.type() == 7)
+            peer.send(vexsim::reply::lineStatus(1, datagram.number()));
+    });
+    host.sendTo(peer.port(), kLineStatusRequest);
+    EXPECT_EQ(vextest::hex(host.receive()),
+              "88 55 14 00 EF 03 2A 00 00 00 01 00 01 00 00 00 00 00 88 66");
+}
+
+TEST_F(PlcPeerLink, FixedHostEndpointIsUsedBeforeAnyDatagram)
+{
+    peer.setHostEndpoint("127.0.0.1", host.port());
+    ASSERT_TRUE(peer.send(vexsim::reply::moldSetAck(3)));
+    EXPECT_EQ(vextest::hex(host.receive()), "88 55 0E 00 F1 03 00 00 00 00 03 00 88 66");
+}
+
+TEST_F(PlcPeerLink, ReplacedHandlerIsNoLongerCalled)
+{
+    std::atomic<int> first{0};
+    std::atomic<int> second{0};
+    peer.setHandler([&](const Datagram&) { ++first; });
+    host.sendTo(peer.port(), kLineStatusRequest);
+    ASSERT_TRUE(vextest::waitUntil([&] { return first == 1; }));
+    peer.setHandler([&](const Datagram&) { ++second; });
+    host.sendTo(peer.port(), kLineStatusRequest);
+    ASSERT_TRUE(vextest::waitUntil([&] { return second == 1; }));
+    EXPECT_EQ(first, 1);
+}
+
+} // namespace
