@@ -1,1 +1,913 @@
 // SPDX-License-Identifier: MIT
+#include "vexparseplccommon.h"
+#include "vexparseplccommon_p.h"
+
+#include "vexdiagnostic.h"
+#include "vexfile.h"
+#include "vexstring.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace Orrery {
+
+namespace {
+
+using Member = rapidjson::Value::Member;
+
+// Keys may hold escaped NULs, so they are compared with their full length.
+bool keyIs(const Member& member, std::string_view key)
+{
+    return std::string_view(member.name.GetString(), member.name.GetStringLength()) == key;
+}
+
+// The records share one rule: only an object with at least one member is walked.
+bool hasMembers(const rapidjson::Value& value)
+{
+    return value.IsObject() && value.MemberCount() > 0;
+}
+
+// A value of another JSON type than uint leaves the field as it was.
+void readUint(const rapidjson::Value& value, unsigned int& field)
+{
+    if (value.IsUint())
+        field = value.GetUint();
+}
+
+const rapidjson::Value* findMember(const rapidjson::Value& object, const char* key)
+{
+    const auto member = object.FindMember(key);
+    return member == object.MemberEnd() ? nullptr : &member->value;
+}
+
+int wordFromBits(std::uint32_t bits)
+{
+    return static_cast<int>(bits);
+}
+
+int floatWord(double number)
+{
+    // The single-precision range as the PLC documents it, slightly inside FLT_MAX.
+    constexpr double floatLimit = 3.4028234e38;
+    if (number >= -floatLimit && number <= floatLimit) {
+        const float single = static_cast<float>(number);
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &single, sizeof bits);
+        return wordFromBits(bits);
+    }
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &number, sizeof bits);
+    return wordFromBits(static_cast<std::uint32_t>(bits & 0xFFFFFFFFu));
+}
+
+// How a number is written decides its word. RapidJSON marks a number written with a fraction or
+// an exponent as a double, and also an integer literal beyond the 64-bit range, which it cannot
+// tell apart from the same value written with an exponent; both take the floating-point path.
+// Integer literals that fit 64 but not 32 bits are refused.
+bool numberWord(const rapidjson::Value& value, int& word)
+{
+    if (value.IsInt()) {
+        word = value.GetInt();
+        return true;
+    }
+    if (value.IsUint()) {
+        word = wordFromBits(value.GetUint());
+        return true;
+    }
+    if (value.IsDouble()) {
+        word = floatWord(value.GetDouble());
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseArray::CvexParseArray() = default;
+
+CvexParseArray::CvexParseArray(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseArray::parse(const rapidjson::Value& value)
+{
+    if (!value.IsArray() || value.Empty())
+        return;
+    for (const auto& element : value.GetArray()) {
+        if (!element.IsUint())
+            return;
+        _array.push_back(element.GetUint());
+    }
+    _valid = true;
+}
+
+std::vector<unsigned int> CvexParseArray::array() const
+{
+    return _array;
+}
+
+bool CvexParseArray::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseArray::setArray(const std::vector<unsigned int>& array)
+{
+    _array = array;
+}
+
+void CvexParseArray::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseParamsArray::CvexParseParamsArray() = default;
+
+CvexParseParamsArray::CvexParseParamsArray(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseParamsArray::parse(const rapidjson::Value& value)
+{
+    if (!value.IsArray() || value.Empty())
+        return;
+    for (const auto& element : value.GetArray()) {
+        int word = 0;
+        if (!numberWord(element, word)) {
+            CvexDiagnostic() << "Data Type Convert Error .....";
+            return;
+        }
+        _array.push_back(word);
+    }
+    _valid = true;
+}
+
+std::vector<int> CvexParseParamsArray::array() const
+{
+    return _array;
+}
+
+bool CvexParseParamsArray::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseParamsArray::setArray(const std::vector<int>& array)
+{
+    _array = array;
+}
+
+void CvexParseParamsArray::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseProtocolData::CvexParseProtocolData() = default;
+
+CvexParseProtocolData::CvexParseProtocolData(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseProtocolData::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "IP")) {
+            if (member.value.IsString())
+                _ip.assign(member.value.GetString(), member.value.GetStringLength());
+        } else if (keyIs(member, "Port")) {
+            readUint(member.value, _port);
+        }
+    }
+    _valid = true;
+}
+
+std::string CvexParseProtocolData::ip() const
+{
+    return _ip;
+}
+
+unsigned int CvexParseProtocolData::port() const
+{
+    return _port;
+}
+
+bool CvexParseProtocolData::isValid() const
+{
+    return _valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseProtocol::CvexParseProtocol() = default;
+
+CvexParseProtocol::CvexParseProtocol(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseProtocol::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "Version"))
+            readUint(member.value, _version);
+        else if (keyIs(member, "Private"))
+            readUint(member.value, _priv);
+        else if (keyIs(member, "Src"))
+            _source = CvexParseProtocolData(member.value);
+        else if (keyIs(member, "Host"))
+            _host = CvexParseProtocolData(member.value);
+    }
+    _valid = true;
+}
+
+CvexParseProtocolData CvexParseProtocol::source() const
+{
+    return _source;
+}
+
+CvexParseProtocolData CvexParseProtocol::host() const
+{
+    return _host;
+}
+
+unsigned int CvexParseProtocol::version() const
+{
+    return _version;
+}
+
+unsigned int CvexParseProtocol::priv() const
+{
+    return _priv;
+}
+
+bool CvexParseProtocol::isValid() const
+{
+    return _valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseActual::CvexParseActual() = default;
+
+CvexParseActual::CvexParseActual(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseActual::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "ID"))
+            readUint(member.value, _ID);
+        else if (keyIs(member, "CycleTime"))
+            readUint(member.value, _cycleTime);
+        else if (keyIs(member, "DataIDList"))
+            _dataIDSet = CvexParseArray(member.value);
+    }
+    _valid = true;
+}
+
+unsigned int CvexParseActual::ID() const
+{
+    return _ID;
+}
+
+unsigned int CvexParseActual::cycleTime() const
+{
+    return _cycleTime;
+}
+
+CvexParseArray CvexParseActual::dataIDSet() const
+{
+    return _dataIDSet;
+}
+
+bool CvexParseActual::isValid() const
+{
+    return _valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseLineStatus::CvexParseLineStatus() = default;
+
+CvexParseLineStatus::CvexParseLineStatus(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseLineStatus::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "ID"))
+            readUint(member.value, _ID);
+        else if (keyIs(member, "CycleTime"))
+            readUint(member.value, _cycleTime);
+    }
+    _valid = true;
+}
+
+unsigned int CvexParseLineStatus::ID() const
+{
+    return _ID;
+}
+
+unsigned int CvexParseLineStatus::cycleTime() const
+{
+    return _cycleTime;
+}
+
+unsigned int CvexParseLineStatus::version() const
+{
+    return _version;
+}
+
+unsigned int CvexParseLineStatus::priv() const
+{
+    return _priv;
+}
+
+bool CvexParseLineStatus::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseLineStatus::setVersion(unsigned int version)
+{
+    _version = version;
+}
+
+void CvexParseLineStatus::setPriv(unsigned int priv)
+{
+    _priv = priv;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseMoldBlock::CvexParseMoldBlock() = default;
+
+CvexParseMoldBlock::CvexParseMoldBlock(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseMoldBlock::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "Type"))
+            readUint(member.value, _type);
+        else if (keyIs(member, "DataIDList"))
+            _dataIDSet = CvexParseArray(member.value);
+        else if (keyIs(member, "DataTypeList"))
+            _dataTypeSet = CvexParseArray(member.value);
+        else if (keyIs(member, "DataStateList"))
+            _dataStateSet = CvexParseArray(member.value);
+        else if (keyIs(member, "DataValueList"))
+            _dataValueSet = CvexParseParamsArray(member.value);
+    }
+    _valid = 1;
+}
+
+unsigned int CvexParseMoldBlock::type() const
+{
+    return _type;
+}
+
+CvexParseArray CvexParseMoldBlock::dataIDSet() const
+{
+    return _dataIDSet;
+}
+
+CvexParseArray CvexParseMoldBlock::dataTypeSet() const
+{
+    return _dataTypeSet;
+}
+
+CvexParseArray CvexParseMoldBlock::dataStateSet() const
+{
+    return _dataStateSet;
+}
+
+CvexParseParamsArray CvexParseMoldBlock::dataValueSet() const
+{
+    return _dataValueSet;
+}
+
+bool CvexParseMoldBlock::isValid() const
+{
+    return _valid != 0;
+}
+
+void CvexParseMoldBlock::setStartPos(unsigned int startPos)
+{
+    _startPos = startPos;
+}
+
+unsigned int CvexParseMoldBlock::queryStartPos() const
+{
+    return _startPos;
+}
+
+void CvexParseMoldBlock::setPackSize(unsigned int packSize)
+{
+    _packSize = packSize;
+}
+
+unsigned int CvexParseMoldBlock::queryPackSize() const
+{
+    return _packSize;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseMoldSet::CvexParseMoldSet() = default;
+
+CvexParseMoldSet::CvexParseMoldSet(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseMoldSet::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "ID"))
+            readUint(member.value, _ID);
+        else if (keyIs(member, "MoldList") && !parseMoldList(member.value))
+            return;
+    }
+    _valid = 1;
+}
+
+// A repeated "MoldList" adds its blocks to those already filed; a key seen before keeps its
+// first block.
+bool CvexParseMoldSet::parseMoldList(const rapidjson::Value& list)
+{
+    if (!list.IsArray())
+        return false;
+    for (const auto& element : list.GetArray()) {
+        if (!element.IsObject())
+            return false;
+        const rapidjson::Value* key = findMember(element, "Type");
+        if (key == nullptr)
+            return false;
+        // A "Type" that is no uint gives the block no key to be filed under; it is left out
+        // and the list stays usable.
+        if (key->IsUint())
+            _moldList.try_emplace(key->GetUint(), element);
+    }
+    return true;
+}
+
+unsigned int CvexParseMoldSet::ID() const
+{
+    return _ID;
+}
+
+std::map<unsigned int, CvexParseMoldBlock> CvexParseMoldSet::moldList() const
+{
+    return _moldList;
+}
+
+bool CvexParseMoldSet::isValid() const
+{
+    return _valid != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseTriggerCondition::CvexParseTriggerCondition() = default;
+
+CvexParseTriggerCondition::CvexParseTriggerCondition(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseTriggerCondition::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "Type"))
+            readUint(member.value, _type);
+        else if (keyIs(member, "Params"))
+            _params = CvexParseParamsArray(member.value);
+    }
+    _valid = true;
+}
+
+unsigned int CvexParseTriggerCondition::type() const
+{
+    return _type;
+}
+
+CvexParseParamsArray CvexParseTriggerCondition::params() const
+{
+    return _params;
+}
+
+bool CvexParseTriggerCondition::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseTriggerCondition::setType(unsigned int type)
+{
+    _type = type;
+}
+
+void CvexParseTriggerCondition::setParams(const CvexParseParamsArray& params)
+{
+    _params = params;
+}
+
+void CvexParseTriggerCondition::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseTriggerParamSet::CvexParseTriggerParamSet() = default;
+
+CvexParseTriggerParamSet::CvexParseTriggerParamSet(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseTriggerParamSet::parse(const rapidjson::Value& value)
+{
+    if (!value.IsObject())
+        return;
+    const rapidjson::Value* list = findMember(value, "Condition");
+    if (list == nullptr || !list->IsArray())
+        return;
+    for (const auto& element : list->GetArray()) {
+        if (!element.IsObject())
+            return;
+        CvexParseTriggerCondition condition(element);
+        // The PLC is only ever sent conditions that say something.
+        if (condition.isValid())
+            _conditions.push_back(condition);
+    }
+    _valid = true;
+}
+
+std::vector<CvexParseTriggerCondition> CvexParseTriggerParamSet::conditions() const
+{
+    return _conditions;
+}
+
+bool CvexParseTriggerParamSet::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseTriggerParamSet::setConditions(std::vector<CvexParseTriggerCondition>& conditions)
+{
+    _conditions = conditions;
+}
+
+void CvexParseTriggerParamSet::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseTriggerFeature::CvexParseTriggerFeature() = default;
+
+CvexParseTriggerFeature::CvexParseTriggerFeature(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+void CvexParseTriggerFeature::parse(const rapidjson::Value& value)
+{
+    if (!value.IsArray())
+        return;
+    for (const auto& element : value.GetArray())
+        _triggerParams.emplace_back(element);
+    _valid = true;
+}
+
+std::vector<CvexParseTriggerParamSet> CvexParseTriggerFeature::triggerParams() const
+{
+    return _triggerParams;
+}
+
+bool CvexParseTriggerFeature::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseTriggerFeature::setTriggerParams(
+    const std::vector<CvexParseTriggerParamSet>& triggerParams)
+{
+    _triggerParams = triggerParams;
+}
+
+void CvexParseTriggerFeature::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParseTrigger::CvexParseTrigger() = default;
+
+CvexParseTrigger::CvexParseTrigger(const rapidjson::Value& value)
+{
+    parse(value);
+}
+
+CvexParseTrigger::CvexParseTrigger(const CvexParseTrigger& other) = default;
+CvexParseTrigger& CvexParseTrigger::operator=(const CvexParseTrigger& other) = default;
+CvexParseTrigger::~CvexParseTrigger() = default;
+
+void CvexParseTrigger::parse(const rapidjson::Value& value)
+{
+    if (!hasMembers(value))
+        return;
+    for (const auto& member : value.GetObject()) {
+        if (keyIs(member, "ID"))
+            readUint(member.value, _ID);
+        else if (keyIs(member, "GroupID"))
+            readUint(member.value, _groupID);
+        else if (keyIs(member, "OutTime"))
+            readUint(member.value, _outTime);
+        else if (keyIs(member, "DelayTime"))
+            readUint(member.value, _delayTime);
+        else if (keyIs(member, "SendCount"))
+            readUint(member.value, _sendCount);
+        else if (keyIs(member, "DataIDFlag"))
+            readUint(member.value, _dataIDFlag);
+        else if (keyIs(member, "DataIDList"))
+            _dataIDSet = CvexParseArray(member.value);
+        else if (keyIs(member, "StartTrigger"))
+            _startTrigger = CvexParseTriggerFeature(member.value);
+        else if (keyIs(member, "SendTrigger"))
+            _sendTrigger = CvexParseTriggerFeature(member.value);
+        else if (keyIs(member, "StopTrigger"))
+            _stopTrigger = CvexParseTriggerFeature(member.value);
+    }
+    _valid = true;
+}
+
+unsigned int CvexParseTrigger::ID() const
+{
+    return _ID;
+}
+
+unsigned int CvexParseTrigger::groupID() const
+{
+    return _groupID;
+}
+
+unsigned int CvexParseTrigger::outTime() const
+{
+    return _outTime;
+}
+
+unsigned int CvexParseTrigger::delayTime() const
+{
+    return _delayTime;
+}
+
+unsigned int CvexParseTrigger::sendCount() const
+{
+    return _sendCount;
+}
+
+unsigned int CvexParseTrigger::dataIDFlag() const
+{
+    return _dataIDFlag;
+}
+
+CvexParseArray CvexParseTrigger::dataIDSet() const
+{
+    return _dataIDSet;
+}
+
+CvexParseTriggerFeature CvexParseTrigger::startTrigger() const
+{
+    return _startTrigger;
+}
+
+CvexParseTriggerFeature CvexParseTrigger::sendTrigger() const
+{
+    return _sendTrigger;
+}
+
+CvexParseTriggerFeature CvexParseTrigger::stopTrigger() const
+{
+    return _stopTrigger;
+}
+
+bool CvexParseTrigger::isValid() const
+{
+    return _valid;
+}
+
+void CvexParseTrigger::setID(unsigned int ID)
+{
+    _ID = ID;
+}
+
+void CvexParseTrigger::setGroupID(unsigned int groupID)
+{
+    _groupID = groupID;
+}
+
+void CvexParseTrigger::setOutTime(unsigned int outTime)
+{
+    _outTime = outTime;
+}
+
+void CvexParseTrigger::setDelayTime(unsigned int delayTime)
+{
+    _delayTime = delayTime;
+}
+
+void CvexParseTrigger::setSendCount(unsigned int sendCount)
+{
+    _sendCount = sendCount;
+}
+
+void CvexParseTrigger::setDataIDFlag(unsigned int dataIDFlag)
+{
+    _dataIDFlag = dataIDFlag;
+}
+
+void CvexParseTrigger::setDataIDSet(const CvexParseArray& dataIDSet)
+{
+    _dataIDSet = dataIDSet;
+}
+
+void CvexParseTrigger::setStartTrigger(const CvexParseTriggerFeature& startTrigger)
+{
+    _startTrigger = startTrigger;
+}
+
+void CvexParseTrigger::setSendTrigger(const CvexParseTriggerFeature& sendTrigger)
+{
+    _sendTrigger = sendTrigger;
+}
+
+void CvexParseTrigger::setStopTrigger(const CvexParseTriggerFeature& stopTrigger)
+{
+    _stopTrigger = stopTrigger;
+}
+
+void CvexParseTrigger::setValid(bool valid)
+{
+    _valid = valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParsePlcCommon::CvexParsePlcCommon() = default;
+
+CvexParsePlcCommon::CvexParsePlcCommon(const std::string& path)
+{
+    parse(path);
+}
+
+void CvexParsePlcCommon::parse(const std::string& path)
+{
+    CvexFile file(CvexString::fromUtf8(path.c_str(), -1));
+    file.open(CvexDevice::ReadOnly);
+    if (!file.isOpen())
+        return;
+    const CvexByteArray content = file.readAll();
+    if (content.size() == 0)
+        return;
+    // readAll() keeps a NUL after the bytes, which is where the text ends at the latest.
+    parseText(content.constData());
+}
+
+void CvexParsePlcCommon::parseText(const char* text)
+{
+    rapidjson::Document document;
+    // The iterative reader accepts exactly the texts the default one does, but keeps its nesting
+    // on the heap: a file of a million '[' must not exhaust the caller's stack.
+    document.Parse<rapidjson::kParseIterativeFlag>(text);
+    if (document.HasParseError() || !document.IsArray())
+        return;
+    for (const auto& section : document.GetArray()) {
+        if (!parseSection(section))
+            return;
+    }
+    // Only now, so that the order of the protocol and line status sections does not matter.
+    if (_protocol.isValid()) {
+        CvexDiagnostic() << "parse version: " << _protocol.version();
+        _lineStatus.setVersion(_protocol.version());
+        _lineStatus.setPriv(_protocol.priv());
+    }
+    _valid = true;
+}
+
+bool CvexParsePlcCommon::parseSection(const rapidjson::Value& section)
+{
+    if (!section.IsObject())
+        return false;
+    if (const rapidjson::Value* type = findMember(section, "Type")) {
+        if (!type->IsObject() || findMember(*type, "ID") == nullptr)
+            return false;
+        parseTypedSection(*type);
+        return true;
+    }
+    if (const rapidjson::Value* protocol = findMember(section, "Protocol"))
+        _protocol = CvexParseProtocol(*protocol);
+    return true;
+}
+
+void CvexParsePlcCommon::parseTypedSection(const rapidjson::Value& type)
+{
+    const rapidjson::Value& code = *findMember(type, "ID");
+    // A section code that is no uint names no known section, like an unknown code.
+    if (!code.IsUint())
+        return;
+    switch (code.GetUint()) {
+    case 1:
+        _actual = CvexParseActual(type);
+        break;
+    case 7:
+        _lineStatus = CvexParseLineStatus(type);
+        break;
+    case 9:
+        _moldSet = CvexParseMoldSet(type);
+        break;
+    case 17: {
+        CvexParseTrigger trigger(type);
+        if (trigger.isValid())
+            _triggers.push_back(trigger);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+CvexParseProtocol CvexParsePlcCommon::protocol() const
+{
+    return _protocol;
+}
+
+CvexParseActual CvexParsePlcCommon::actual() const
+{
+    return _actual;
+}
+
+CvexParseLineStatus CvexParsePlcCommon::lineStatus() const
+{
+    return _lineStatus;
+}
+
+CvexParseMoldSet CvexParsePlcCommon::moldSet() const
+{
+    return _moldSet;
+}
+
+std::vector<CvexParseTrigger> CvexParsePlcCommon::triggers() const
+{
+    return _triggers;
+}
+
+bool CvexParsePlcCommon::isValid() const
+{
+    return _valid;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CvexParsePlcCommon CvexParsePlcCommonText::parse(const char* text)
+{
+    CvexParsePlcCommon config;
+    if (text != nullptr)
+        config.parseText(text);
+    return config;
+}
+
+} // namespace Orrery
