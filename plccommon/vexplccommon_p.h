@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+// Private data of the communication source. Not part of the library's interface.
+#ifndef VEXPLCCOMMON_P_H
+#define VEXPLCCOMMON_P_H
+
+#include "vexaddress.h"
+#include "vexbytearray.h"
+#include "vexelapsedtimer.h"
+#include "vexmutex.h"
+#include "vexparseplccommon.h"
+#include "vexplcprotocolfactory.h"
+#include "vexthread.h"
+#include "vextimer.h"
+#include "vexudp.h"
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace Orrery {
+
+// The thread whose event loop delivers the socket's and the online timer's signals. Owned by
+// the source's private data; stopped (quit and waited for) before it is deleted.
+class CvexPlcWorkerThread : public CvexThread {
+public:
+    CvexPlcWorkerThread();
+    ~CvexPlcWorkerThread() override;
+
+protected:
+    void run() override;
+};
+
+class CvexPlcCommonPrivate {
+public:
+    CvexPlcCommonPrivate();
+    ~CvexPlcCommonPrivate();
+    CvexPlcCommonPrivate(const CvexPlcCommonPrivate&) = delete;
+    CvexPlcCommonPrivate& operator=(const CvexPlcCommonPrivate&) = delete;
+
+    // Guarded by _stateMutex: the configuration, the endpoints, the protocol objects (composing
+    // and parsing on one object never overlap), the mold block, the trigger list and
+    // _moldSetPending. Recursive, because the reactions to replies call one another.
+    std::unique_ptr<CvexUdp> _udp;
+    std::unique_ptr<CvexAddress> _hostAddress;
+    int _hostPort = 65535;
+    std::unique_ptr<CvexAddress> _sourceAddress;
+    int _sourcePort = 65535;
+    std::unique_ptr<CvexParsePlcCommon> _commData;
+    std::unique_ptr<CvexTimer> _onlineTimer;
+    std::unique_ptr<CvexPlcProtocolFactory> _factory;
+    std::unique_ptr<CvexPlcWorkerThread> _workerThread;
+    int _checkOnlineTime = 1000;
+
+    // Guarded by _sendMutex: the queue, the line status slot, the receive watchdog and the
+    // bookkeeping of dropped packets.
+    std::deque<CvexByteArray> _sendQueue;
+    // The line status request waits here rather than behind the queue, so that the poll goes out
+    // on time even while replies to a flood of datagrams fill the queue.
+    CvexByteArray _lineStatusRequest;
+    CvexElapsedTimer _receiveTimer;
+    unsigned long long _droppedPackets = 0;
+    CvexElapsedTimer _dropReportTimer;
+    CvexMutex _sendMutex;
+
+    bool _moldSetPending = true;
+    std::atomic<int> _lineStatus{0};
+    CvexParseMoldBlock _moldBlock;
+    std::vector<CvexParseTrigger> _triggers;
+    // Wide enough for any trigger list.
+    std::atomic<unsigned int> _triggerIndex{0};
+
+    CvexRecursiveMutex _stateMutex;
+};
+
+} // namespace Orrery
+
+#endif // VEXPLCCOMMON_P_H
