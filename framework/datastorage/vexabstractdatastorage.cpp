@@ -1,1 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "vexabstractdatastorage.h"
+
+namespace Orrery {
+
+CvexAbstractDataStorage::~CvexAbstractDataStorage() = default;
+
+} // namespace Orrery

@@ -1,1 +1,351 @@
 // SPDX-License-Identifier: MIT
+#include "vexudp.h"
+#include "vexthread_p.h"
+#include "vexudp_p.h"
+
+#include <asio/post.hpp>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace Orrery {
+
+namespace {
+
+// The largest payload of a UDP datagram over IPv4.
+constexpr long long maxDatagram = 65507;
+
+sockaddr_in socketAddress(const CvexAddress& address, unsigned short port)
+{
+    sockaddr_in native{};
+    native.sin_family = AF_INET;
+    native.sin_port = htons(port);
+    native.sin_addr.s_addr = htonl(address.isNull() ? INADDR_ANY : address.toIPv4Address());
+    return native;
+}
+
+} // namespace
+
+CvexUdpPrivate::~CvexUdpPrivate()
+{
+    closeLocked();
+}
+
+bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool exclusive)
+{
+    Watch started;
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        // Binding again moves the socket to the new endpoint.
+        closeLocked();
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        const int one = 1;
+        if (!exclusive)
+            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        const sockaddr_in local = socketAddress(address, port);
+        sockaddr_in bound{};
+        socklen_t length = sizeof(bound);
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+            ::close(fd);
+            return false;
+        }
+        _fd = fd;
+        _bound = true;
+        _localAddress = CvexAddress(ntohl(bound.sin_addr.s_addr));
+        _localPort = ntohs(bound.sin_port);
+        started = rebindLocked(_thread);
+    }
+    postWatch(started);
+    return true;
+}
+
+void CvexUdpPrivate::close()
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    closeLocked();
+}
+
+void CvexUdpPrivate::bindTo(CvexThread* thread)
+{
+    Watch started;
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        started = rebindLocked(thread);
+    }
+    postWatch(started);
+}
+
+void CvexUdpPrivate::detachOwner()
+{
+    {
+        const std::lock_guard<std::recursive_mutex> lock(_emitMutex);
+        q = nullptr;
+    }
+    close();
+}
+
+bool CvexUdpPrivate::isBound() const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    return _bound;
+}
+
+CvexAddress CvexUdpPrivate::localAddress() const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    return _localAddress;
+}
+
+unsigned short CvexUdpPrivate::localPort() const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    return _localPort;
+}
+
+long long CvexUdpPrivate::pendingDatagramSize() const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    if (_fd < 0)
+        return -1;
+    // A few rounds: a pending network error is reported (and cleared) by one receive call.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        char probe = 0;
+        const ssize_t size = ::recv(_fd, &probe, sizeof(probe), MSG_PEEK | MSG_TRUNC);
+        if (size >= 0)
+            return size;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return -1;
+    }
+    return -1;
+}
+
+long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddress* address,
+                                       unsigned short* port)
+{
+    if (maxSize < 0 || (!data && maxSize > 0))
+        return -1;
+    const std::lock_guard<std::mutex> lock(_mutex);
+    if (_fd < 0)
+        return -1;
+    char none = 0;
+    char* buffer = data ? data : &none;
+    const auto capacity = static_cast<std::size_t>(maxSize < maxDatagram ? maxSize : maxDatagram);
+    sockaddr_in sender{};
+    socklen_t length = sizeof(sender);
+    ssize_t size = -1;
+    do {
+        size = ::recvfrom(_fd, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&sender), &length);
+    } while (size < 0 && errno == EINTR);
+    if (size < 0)
+        return -1;
+    if (address)
+        *address = CvexAddress(ntohl(sender.sin_addr.s_addr));
+    if (port)
+        *port = ntohs(sender.sin_port);
+    return size;
+}
+
+long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
+                                        const CvexAddress& address, unsigned short port)
+{
+    if (size < 0 || size > maxDatagram || (!data && size > 0) || address.isNull())
+        return -1;
+    Watch started;
+    ssize_t sent = -1;
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        const bool created = _fd < 0;
+        if (ensureSocket() < 0)
+            return -1;
+        if (created)
+            started = rebindLocked(_thread);
+        const sockaddr_in peer = socketAddress(address, port);
+        const char none = 0;
+        do {
+            sent = ::sendto(_fd, data ? data : &none, static_cast<std::size_t>(size), MSG_NOSIGNAL,
+                            reinterpret_cast<const sockaddr*>(&peer), sizeof(peer));
+        } while (sent < 0 && errno == EINTR);
+    }
+    postWatch(started);
+    return sent < 0 ? -1 : sent;
+}
+
+// A socket that sends before it was bound gets a descriptor of its own; the system picks its
+// port with the first datagram, and replies to it are received as on a bound socket.
+int CvexUdpPrivate::ensureSocket()
+{
+    if (_fd < 0)
+        _fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    return _fd;
+}
+
+void CvexUdpPrivate::closeLocked()
+{
+    if (_fd >= 0)
+        ::close(_fd);
+    _fd = -1;
+    _bound = false;
+    _localAddress = CvexAddress();
+    _localPort = 0;
+    _binding.reset();
+    ++_generation;
+}
+
+CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
+{
+    _thread = thread;
+    _binding.reset();
+    ++_generation;
+    std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
+    if (_fd >= 0 && loop) {
+        const int duplicate = ::fcntl(_fd, F_DUPFD_CLOEXEC, 0);
+        if (duplicate >= 0) {
+            auto binding = std::make_shared<CvexUdpBinding>(std::move(loop));
+            std::error_code error;
+            binding->descriptor.assign(duplicate, error);
+            if (error)
+                ::close(duplicate);
+            else
+                _binding = std::move(binding);
+        }
+    }
+    return {_binding, _generation};
+}
+
+bool CvexUdpPrivate::isCurrent(const Watch& watch) const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    return _generation == watch.generation && _binding && _binding == watch.binding.lock();
+}
+
+// The descriptor is touched only in its loop's thread, so watching always starts there. The
+// first round looks for datagrams that arrived before the watch began.
+void CvexUdpPrivate::postWatch(const Watch& watch)
+{
+    const std::shared_ptr<CvexUdpBinding> binding = watch.binding.lock();
+    if (!binding)
+        return;
+    asio::post(*binding->context, [self = weak_from_this(), watch] {
+        if (const auto d = self.lock())
+            d->onReadable(watch);
+    });
+}
+
+// The loop's readiness reports only new arrivals, so datagrams left after the handlers ran are
+// found by asking the socket itself; they bring "readyRead" again on the next turn of the loop.
+void CvexUdpPrivate::watch(const std::shared_ptr<CvexUdpBinding>& binding, const Watch& watch)
+{
+    const auto onReady = [self = weak_from_this(), watch](const std::error_code& error) {
+        const auto d = self.lock();
+        if (!error && d)
+            d->onReadable(watch);
+    };
+    binding->descriptor.async_wait(asio::posix::stream_descriptor::wait_read, onReady);
+}
+
+void CvexUdpPrivate::onReadable(const Watch& current)
+{
+    if (!isCurrent(current))
+        return;
+    // Without a listener, waiting datagrams would bring the loop round again at once: wait for
+    // the next arrival instead.
+    const bool listened = pendingDatagramSize() >= 0 && emitReadyRead();
+    const std::shared_ptr<CvexUdpBinding> binding = current.binding.lock();
+    if (!binding || !isCurrent(current))
+        return;
+    if (listened && pendingDatagramSize() >= 0) {
+        asio::post(*binding->context, [self = weak_from_this(), current] {
+            if (const auto d = self.lock())
+                d->onReadable(current);
+        });
+        return;
+    }
+    watch(binding, current);
+}
+
+bool CvexUdpPrivate::emitReadyRead()
+{
+    const std::lock_guard<std::recursive_mutex> lock(_emitMutex);
+    if (!q || q->receivers("readyRead") == 0)
+        return false;
+    q->emitSignal("readyRead");
+    return true;
+}
+
+CvexUdp::CvexUdp(CvexObject* parent)
+    : CvexObject(parent), d_udp(std::make_shared<CvexUdpPrivate>(this))
+{
+    d_udp->bindTo(thread());
+}
+
+CvexUdp::~CvexUdp()
+{
+    d_udp->detachOwner();
+}
+
+bool CvexUdp::bind(const CvexAddress& address, unsigned short port, bool exclusive)
+{
+    return d_udp->bind(address, port, exclusive);
+}
+
+void CvexUdp::close()
+{
+    d_udp->close();
+}
+
+bool CvexUdp::isBound() const
+{
+    return d_udp->isBound();
+}
+
+CvexAddress CvexUdp::localAddress() const
+{
+    return d_udp->localAddress();
+}
+
+unsigned short CvexUdp::localPort() const
+{
+    return d_udp->localPort();
+}
+
+bool CvexUdp::hasPendingDatagrams() const
+{
+    return d_udp->pendingDatagramSize() >= 0;
+}
+
+long long CvexUdp::pendingDatagramSize() const
+{
+    return d_udp->pendingDatagramSize();
+}
+
+long long CvexUdp::readDatagram(char* data, long long maxSize, CvexAddress* address,
+                                unsigned short* port)
+{
+    return d_udp->readDatagram(data, maxSize, address, port);
+}
+
+long long CvexUdp::writeDatagram(const char* data, long long size, const CvexAddress& address,
+                                 unsigned short port)
+{
+    return d_udp->writeDatagram(data, size, address, port);
+}
+
+long long CvexUdp::writeDatagram(const CvexByteArray& datagram, const CvexAddress& address,
+                                 unsigned short port)
+{
+    return d_udp->writeDatagram(datagram.constData(), datagram.size(), address, port);
+}
+
+void CvexUdp::threadChangeEvent(CvexThread* thread)
+{
+    d_udp->bindTo(thread);
+}
+
+} // namespace Orrery
