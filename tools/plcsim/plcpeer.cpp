@@ -161,6 +161,17 @@ void PlcPeer::setHostEndpoint(const std::string& ip, uint16_t port)
     d->hostFixed = true;
 }
 
+void PlcPeer::setDefaultHostEndpoint(const std::string& ip, uint16_t port)
+{
+    PlcPeerPrivate* d = d_func();
+    const sockaddr_in address = makeAddress(ip, port);
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->hostKnown)
+        return;
+    d->hostAddress = address;
+    d->hostKnown = true;
+}
+
 bool PlcPeer::send(const std::string& bytes)
 {
     PlcPeerPrivate* d = d_func();

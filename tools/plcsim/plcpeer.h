@@ -42,6 +42,9 @@ public:
     uint16_t port() const;
     // Where send() goes. Until it is set, send() answers the sender of the last datagram.
     void setHostEndpoint(const std::string& ip, uint16_t port);
+    // Where send() goes until the first datagram arrives; unlike setHostEndpoint(), a datagram
+    // from anywhere replaces it.
+    void setDefaultHostEndpoint(const std::string& ip, uint16_t port);
     // One datagram to the host endpoint; false when there is none yet or the send failed.
     bool send(const std::string& bytes);
 

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+#include "simrunner.h"
+
+#include "plcdecode.h"
+#include "simrunner_p.h"
+
+#include <iostream>
+#include <sstream>
+
+namespace vexsim {
+
+namespace {
+
+// The longest step() may wait, so that actual values keep their cycle within a few ms.
+constexpr std::chrono::milliseconds kMaxStep{5};
+
+std::string perType(const std::map<uint16_t, uint64_t>& counts)
+{
+    std::ostringstream text;
+    const char* separator = "";
+    for (const auto& entry : counts) {
+        text << separator << entry.first << ":" << entry.second;
+        separator = " ";
+    }
+    return counts.empty() ? std::string("none") : text.str();
+}
+
+} // namespace
+
+void SimRunnerPrivate::log(const char* direction, const std::string& bytes) const
+{
+    if (!options.verbose)
+        return;
+    // One write per line, so lines of the two threads never interleave.
+    std::cerr << (std::string(direction) + " " + describeDatagram(bytes) + "\n") << std::flush;
+}
+
+void SimRunnerPrivate::onDatagram(const Datagram& datagram)
+{
+    log("in ", datagram.bytes);
+    std::lock_guard<std::mutex> lock(mutex);
+    ++in[datagram.type()];
+    const auto now = SimRunner::Clock::now();
+    emit(model.receive(datagram.bytes, now), now);
+}
+
+void SimRunnerPrivate::emit(const std::vector<std::string>& packets,
+                            SimRunner::Clock::time_point now)
+{
+    for (const std::string& packet : packets) {
+        const uint64_t lost = faults.counters().dropped + faults.counters().silenced;
+        faults.submit(packet, now);
+        if (faults.counters().dropped + faults.counters().silenced != lost)
+            log("drop", packet);
+    }
+    for (const std::string& packet : faults.takeDue(now)) {
+        if (!peer.send(packet)) {
+            ++sendFailures;
+            continue;
+        }
+        ++out[Datagram{packet, now}.type()];
+        log("out", packet);
+    }
+}
+
+SimRunner::SimRunner(const SimOptions& options, const ItemTable& items)
+    : _d(std::make_unique<SimRunnerPrivate>(options, items))
+{
+    SimRunnerPrivate* d = d_func();
+    d->peer.setDefaultHostEndpoint(options.hostIp, options.hostPort);
+    d->peer.setHandler([d](const Datagram& datagram) { d->onDatagram(datagram); });
+}
+
+SimRunner::~SimRunner()
+{
+    // The handler refers to the private data, which must outlive every call of it.
+    d_func()->peer.setHandler(nullptr);
+}
+
+uint16_t SimRunner::port() const
+{
+    return d_func()->peer.port();
+}
+
+void SimRunner::step()
+{
+    SimRunnerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto now = Clock::now();
+    d->emit(d->model.advance(now), now);
+}
+
+SimRunner::Clock::time_point SimRunner::nextStep() const
+{
+    const SimRunnerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto limit = Clock::now() + kMaxStep;
+    const auto due = d->faults.nextDue();
+    return due && *due < limit ? *due : limit;
+}
+
+void SimRunner::raiseAlarm()
+{
+    SimRunnerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->emit({d->model.raiseAlarm()}, Clock::now());
+}
+
+void SimRunner::changeMold()
+{
+    SimRunnerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->model.changeMold();
+}
+
+std::string SimRunner::summary() const
+{
+    const SimRunnerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const SimulatorCounters& model = d->model.counters();
+    const FaultInjector::Counters& faults = d->faults.counters();
+    std::ostringstream text;
+    text << "plcsim: in " << perType(d->in) << "; out " << perType(d->out) << "; alarms answered "
+         << model.alarmsAnswered << "/" << model.alarmsRaised << "; triggered confirmed "
+         << model.triggeredConfirmed << "/" << model.triggeredSent << " (resent "
+         << model.triggeredResent << ", abandoned " << model.triggeredAbandoned
+         << "); mold sets confirmed " << model.moldSetsConfirmed << "; malformed "
+         << model.malformed << "; unknown " << model.unknownType << "; faults: dropped "
+         << faults.dropped << " silenced " << faults.silenced << " duplicated " << faults.duplicated
+         << " reordered " << faults.reordered;
+    if (d->sendFailures > 0)
+        text << "; send failures " << d->sendFailures;
+    return text.str();
+}
+
+} // namespace vexsim
