@@ -195,18 +195,10 @@ TEST(CommonFile, FirstTypeAndFirstIdSelectTheSectionLastIdFillsIt)
 
 TEST(CommonFile, Example)
 {
-    const Loaded loaded = load([] {
-        std::FILE* file = std::fopen(VEXPLC_EXAMPLE_COMMON_FILE, "rb");
-        std::string text;
-        for (int c; file && (c = std::fgetc(file)) != EOF;)
-            text += static_cast<char>(c);
-        if (file)
-            std::fclose(file);
-        return text;
-    }());
-    const CvexParsePlcCommon& config = *loaded.config;
+    vextest::StdoutCapture out;
+    const CvexParsePlcCommon config(VEXPLC_EXAMPLE_COMMON_FILE);
     ASSERT_TRUE(config.isValid());
-    EXPECT_EQ(loaded.lines, Lines{"parse version: 1"});
+    EXPECT_EQ(out.lines(), Lines{"parse version: 1"});
     EXPECT_EQ(config.protocol().source().ip(), "127.0.0.1");
     EXPECT_EQ(config.protocol().source().port(), 30001u);
     EXPECT_EQ(config.protocol().host().port(), 30002u);

@@ -129,19 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                     EndpointRow{R"({"Port": 1, "IP": "a", "Port": 2, "IP": "b"})", "b", 2, true},
                     EndpointRow{R"({"Port": 1, "Port": true})", "", 1, true}));
 
-TEST(Protocol, ReadsEveryKeyAndStaysValidWithBrokenEndpoints)
-{
-    const auto protocol = fromJson<CvexParseProtocol>(
-        R"({"Version": 3, "Private": 5, "Src": {}, "Host": {"IP": "h", "Port": 1}})");
-    EXPECT_TRUE(protocol.isValid());
-    EXPECT_EQ(protocol.version(), 3u);
-    EXPECT_EQ(protocol.priv(), 5u);
-    EXPECT_FALSE(protocol.source().isValid());
-    EXPECT_EQ(protocol.source().port(), 65535u);
-    EXPECT_TRUE(protocol.host().isValid());
-    EXPECT_EQ(protocol.host().ip(), "h");
-}
-
 TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
 {
     const auto protocol = fromJson<CvexParseProtocol>(
@@ -154,7 +141,7 @@ TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
     EXPECT_FALSE(fromJson<CvexParseProtocol>("[]").isValid());
 }
 
-// --- actual values and line status --------------------------------------------------------------
+// --- actual values --------------------------------------------------------------
 
 TEST(Actual, OnlyIdGivesDefaults)
 {
@@ -164,32 +151,6 @@ TEST(Actual, OnlyIdGivesDefaults)
     EXPECT_EQ(actual.cycleTime(), 500u);
     EXPECT_FALSE(actual.dataIDSet().isValid());
     EXPECT_TRUE(actual.dataIDSet().array().empty());
-}
-
-TEST(Actual, LastListWinsAndBadCycleTimeIsIgnored)
-{
-    const auto actual = fromJson<CvexParseActual>(
-        R"({"ID": 1, "CycleTime": 200, "DataIDList": [1, 2], "CycleTime": -5,
-            "DataIDList": [3]})");
-    EXPECT_EQ(actual.cycleTime(), 200u);
-    EXPECT_EQ(actual.dataIDSet().array(), (std::vector<unsigned int>{3}));
-    const auto broken =
-        fromJson<CvexParseActual>(R"({"ID": 1, "DataIDList": [1], "DataIDList": 2})");
-    EXPECT_TRUE(broken.isValid());
-    EXPECT_FALSE(broken.dataIDSet().isValid());
-}
-
-TEST(LineStatus, DefaultsAndVersionSetters)
-{
-    auto lineStatus = fromJson<CvexParseLineStatus>(R"({"ID": 7, "Version": 9})");
-    EXPECT_TRUE(lineStatus.isValid());
-    EXPECT_EQ(lineStatus.cycleTime(), 10000u);
-    EXPECT_EQ(lineStatus.version(), 0u);
-    lineStatus.setVersion(2);
-    lineStatus.setPriv(5);
-    EXPECT_EQ(lineStatus.version(), 2u);
-    EXPECT_EQ(lineStatus.priv(), 5u);
-    EXPECT_FALSE(fromJson<CvexParseLineStatus>("{}").isValid());
 }
 
 // --- mold set -----------------------------------------------------------------------------------
@@ -222,8 +183,6 @@ TEST_P(MoldSet, FilesBlocksByTypeUntilTheListBreaks)
 INSTANTIATE_TEST_SUITE_P(
     Rows, MoldSet,
     testing::Values(
-        MoldSetRow{
-            R"({"ID": 9, "MoldList": [{"Type": 2}, {"Type": 1}, {"Type": 2}]})", {1, 2}, true, 9},
         MoldSetRow{R"({"ID": 9, "MoldList": [{"Type": 1}, 5, {"Type": 3}]})", {1}, false, 9},
         MoldSetRow{R"({"ID": 9, "MoldList": [{"Type": 1}, {"X": 1}, {"Type": 3}]})", {1}, false, 9},
         MoldSetRow{R"({"MoldList": 5, "ID": 9})", {}, false, 0},
@@ -234,14 +193,15 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"ID": 9, "MoldList": [{"Type": 3}], "MoldList": [{"Type": 1}]})", {1, 3}, true, 9},
         MoldSetRow{"{}", {}, false, 0}));
 
-TEST(MoldSet, KeepsTheFirstBlockOfAKey)
+TEST(MoldSet, KeyIsTheFirstTypeOfTheFirstBlockAndTheFieldTheLastType)
 {
     const auto moldSet = fromJson<CvexParseMoldSet>(
-        R"({"ID": 9, "MoldList": [{"Type": 2, "DataIDList": [20]}, {"Type": 1},
+        R"({"ID": 9, "MoldList": [{"Type": 2, "DataIDList": [20], "Type": 5}, {"Type": 1},
                                   {"Type": 2, "DataIDList": [21]}]})");
+    EXPECT_EQ(keys(moldSet), (std::vector<unsigned int>{1, 2}));
     const auto list = moldSet.moldList();
     EXPECT_EQ(list.at(2).dataIDSet().array(), (std::vector<unsigned int>{20}));
-    EXPECT_EQ(list.at(2).type(), 2u);
+    EXPECT_EQ(list.at(2).type(), 5u);
     EXPECT_TRUE(list.at(1).isValid());
     EXPECT_FALSE(list.at(1).dataIDSet().isValid());
 }
@@ -249,7 +209,7 @@ TEST(MoldSet, KeepsTheFirstBlockOfAKey)
 TEST(MoldBlock, StoresListsAsWritten)
 {
     vextest::StdoutCapture out;
-    auto block = fromJson<CvexParseMoldBlock>(
+    const auto block = fromJson<CvexParseMoldBlock>(
         R"({"Type": 4, "DataIDList": [10, 11], "DataTypeList": [3], "DataStateList": [1, 0],
             "DataValueList": [7, "x"], "Type": 5})");
     EXPECT_TRUE(block.isValid());
@@ -261,19 +221,7 @@ TEST(MoldBlock, StoresListsAsWritten)
     EXPECT_EQ(block.dataValueSet().array(), (std::vector<int>{7}));
     EXPECT_FALSE(block.dataValueSet().isValid());
     EXPECT_EQ(out.lines(), (std::vector<std::string>{convertError}));
-    EXPECT_EQ(block.queryStartPos(), 0u);
-    block.setStartPos(50);
-    block.setPackSize(20);
-    EXPECT_EQ(block.queryStartPos(), 50u);
-    EXPECT_EQ(block.queryPackSize(), 20u);
-}
-
-TEST(MoldBlock, BlockKeyIsTheFirstTypeAndItsFieldTheLast)
-{
-    const auto moldSet =
-        fromJson<CvexParseMoldSet>(R"({"ID": 9, "MoldList": [{"Type": 4, "Type": 5}]})");
-    EXPECT_EQ(keys(moldSet), (std::vector<unsigned int>{4}));
-    EXPECT_EQ(moldSet.moldList().at(4).type(), 5u);
+    EXPECT_EQ(block.queryStartPos() + block.queryPackSize(), 0u);
 }
 
 // --- triggers -----------------------------------------------------------------------------------
