@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+#include "commandline.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+namespace plchost {
+
+namespace {
+
+struct CommandShape {
+    std::set<std::string> options;
+    bool needsItems;
+    bool takesArguments;
+};
+
+const CommandShape* shapeOf(const std::string& command)
+{
+    static const CommandShape check{{"--items"}, false, false};
+    static const CommandShape run{{"--items", "--out", "--duration", "--plain"}, true, false};
+    static const CommandShape upload{{"--items", "--timeout", "--wait-online"}, false, true};
+    static const CommandShape download{{"--items", "--timeout", "--wait-online"}, true, true};
+    static const CommandShape action{{"--items", "--timeout", "--wait-online"}, false, true};
+    if (command == "check")
+        return &check;
+    if (command == "run")
+        return &run;
+    if (command == "upload")
+        return &upload;
+    if (command == "download")
+        return &download;
+    if (command == "action")
+        return &action;
+    return nullptr;
+}
+
+bool takesValue(const std::string& option)
+{
+    return option != "--plain" && option != "--wait-online";
+}
+
+} // namespace
+
+double CommandLine::seconds(const std::string& option, const std::string& text)
+{
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !std::isfinite(value) || value <= 0)
+        throw UsageError(option + " takes a positive number of seconds, not \"" + text + "\"");
+    return value;
+}
+
+Options CommandLine::parse(const std::vector<std::string>& words)
+{
+    Options options;
+    if (words.empty())
+        throw UsageError("no command given");
+    options.command = words[0];
+    if (options.command == "help" || options.command == "--help" || options.command == "-h") {
+        options.command = "help";
+        return options;
+    }
+    const CommandShape* shape = shapeOf(options.command);
+    if (!shape)
+        throw UsageError("unknown command \"" + options.command + "\"");
+    std::vector<std::string> positional;
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.size() < 2 || word.compare(0, 2, "--") != 0 || word == "--") {
+            positional.push_back(word);
+            continue;
+        }
+        if (shape->options.count(word) == 0)
+            throw UsageError("unknown option " + word + " for \"" + options.command + "\"");
+        if (!takesValue(word)) {
+            (word == "--plain" ? options.plain : options.waitOnline) = true;
+            continue;
+        }
+        if (i + 1 >= words.size())
+            throw UsageError(word + " needs a value");
+        const std::string& value = words[++i];
+        if (word == "--items")
+            options.itemsFile = value;
+        else if (word == "--out")
+            options.outputFolder = value;
+        else if (word == "--duration")
+            options.duration = seconds(word, value);
+        else if (word == "--timeout")
+            options.timeout = seconds(word, value);
+    }
+    if (positional.empty())
+        throw UsageError("\"" + options.command + "\" needs a common file");
+    options.commonFile = positional[0];
+    options.arguments.assign(positional.begin() + 1, positional.end());
+    if (!shape->takesArguments && !options.arguments.empty())
+        throw UsageError("unexpected argument \"" + options.arguments[0] + "\" for \"" +
+                         options.command + "\"");
+    if (shape->takesArguments && options.arguments.empty())
+        throw UsageError("\"" + options.command + "\" needs at least one " +
+                         (options.command == "action" ? "action code" : "ID or name"));
+    if (shape->needsItems && options.itemsFile.empty())
+        throw UsageError("\"" + options.command + "\" needs --items ITEMS");
+    return options;
+}
+
+std::string CommandLine::usage()
+{
+    return "usage:\n"
+           "  plchost check FILE [--items ITEMS]\n"
+           "      explain a common file section by section and list its problems\n"
+           "  plchost run FILE --items ITEMS [--out DIR] [--duration S] [--plain]\n"
+           "      run a host against the PLC of FILE; live screen on a terminal, plain event\n"
+           "      lines otherwise; saved curves go to DIR (default plchost-out) as CSV and SVG\n"
+           "  plchost upload FILE [--items ITEMS] [--timeout S] [--wait-online] ID|NAME...\n"
+           "      read parameters from the PLC and print them\n"
+           "  plchost download FILE --items ITEMS [--timeout S] [--wait-online] ID|NAME=VALUE...\n"
+           "      write parameters to the PLC and read them back\n"
+           "  plchost action FILE [--timeout S] [--wait-online] CODE...\n"
+           "      send action codes and print the PLC's states\n";
+}
+
+} // namespace plchost

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+#include "datatypes.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <sstream>
+
+using Orrery::CvexVariant;
+
+namespace plchost {
+
+namespace {
+
+struct IntRange {
+    long long low;
+    long long high;
+};
+
+bool integerRange(unsigned int code, IntRange* range)
+{
+    switch (code) {
+    case 1:
+    case 9:
+        *range = {-128, 127};
+        return true;
+    case 2:
+    case 3:
+        *range = {-32768, 32767};
+        return true;
+    case 4:
+    case 5:
+        *range = {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+        return true;
+    case 6:
+        *range = {0, std::numeric_limits<unsigned int>::max()};
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool wholeNumber(const CvexVariant& value, long long* out)
+{
+    switch (value.type()) {
+    case CvexVariant::Int:
+        *out = value.toInt();
+        return true;
+    case CvexVariant::UInt:
+        *out = value.toUInt();
+        return true;
+    case CvexVariant::Double: {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) > 9.0e15)
+            return false;
+        *out = static_cast<long long>(d);
+        return true;
+    }
+    case CvexVariant::Null:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+bool DataTypes::isCode(unsigned int code)
+{
+    return code >= 1 && code <= 9;
+}
+
+std::string DataTypes::codeName(unsigned int code)
+{
+    switch (code) {
+    case 1:
+    case 9:
+        return "signed 8-bit";
+    case 2:
+    case 3:
+        return "signed 16-bit";
+    case 4:
+    case 5:
+        return "signed 32-bit";
+    case 6:
+        return "unsigned 32-bit";
+    case 7:
+    case 8:
+        return "32-bit float";
+    default:
+        return "unknown";
+    }
+}
+
+CvexVariant DataTypes::fitToCode(unsigned int code, const CvexVariant& value)
+{
+    if (value.isNull() || !isCode(code))
+        return CvexVariant();
+    if (code == 7 || code == 8) {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || std::fabs(d) > std::numeric_limits<float>::max())
+            return CvexVariant();
+        return CvexVariant(d);
+    }
+    IntRange range{};
+    long long whole = 0;
+    if (!integerRange(code, &range) || !wholeNumber(value, &whole))
+        return CvexVariant();
+    if (whole < range.low || whole > range.high)
+        return CvexVariant();
+    if (code == 6)
+        return CvexVariant(static_cast<unsigned int>(whole));
+    return CvexVariant(static_cast<int>(whole));
+}
+
+bool DataTypes::isValueType(unsigned int valueType)
+{
+    return (valueType >= 1 && valueType <= 9) || valueType == 13 || valueType == 14;
+}
+
+std::string DataTypes::valueTypeName(unsigned int valueType)
+{
+    switch (valueType) {
+    case 1:
+    case 5:
+        return "signed 8-bit";
+    case 2:
+    case 6:
+        return "signed 16-bit";
+    case 3:
+    case 7:
+    case 14:
+        return "signed 32-bit";
+    case 4:
+    case 13:
+        return "unsigned 32-bit";
+    case 8:
+    case 9:
+        return "32-bit float";
+    default:
+        return "unknown";
+    }
+}
+
+CvexVariant DataTypes::parseNumber(const std::string& text)
+{
+    if (text.empty())
+        return CvexVariant();
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long whole = std::strtoll(begin, &end, 10);
+    if (errno == 0 && end && *end == '\0') {
+        if (whole >= std::numeric_limits<int>::min() && whole <= std::numeric_limits<int>::max())
+            return CvexVariant(static_cast<int>(whole));
+        if (whole > 0 && whole <= std::numeric_limits<unsigned int>::max())
+            return CvexVariant(static_cast<unsigned int>(whole));
+        return CvexVariant(static_cast<double>(whole));
+    }
+    errno = 0;
+    const double real = std::strtod(begin, &end);
+    if (errno != 0 || !end || *end != '\0' || !std::isfinite(real))
+        return CvexVariant();
+    return CvexVariant(real);
+}
+
+std::string DataTypes::format(const CvexVariant& value)
+{
+    std::ostringstream out;
+    switch (value.type()) {
+    case CvexVariant::Null:
+        return "-";
+    case CvexVariant::Int:
+        out << value.toInt();
+        break;
+    case CvexVariant::UInt:
+        out << value.toUInt();
+        break;
+    case CvexVariant::Double:
+        out.precision(6);
+        out << value.toDouble();
+        break;
+    }
+    return out.str();
+}
+
+} // namespace plchost

@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: MIT
+#include "hostmonitor.h"
+
+#include "datatypes.h"
+#include "itemdictionary.h"
+#include "vexcontroldatafactory.h"
+#include "vexdbstoragefactory.h"
+
+#include <cstdio>
+
+namespace plchost {
+
+namespace {
+
+constexpr int kOnline = 3;
+constexpr unsigned int kMonitoringGroup = 2;
+
+Orrery::CvexAbstractDataStorage& storage()
+{
+    return *Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+Orrery::CvexAbstractControlData& controlData(int type)
+{
+    return *Orrery::CvexControlDataFactory::instance()->get(type);
+}
+
+std::string seconds(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", value);
+    return text;
+}
+
+} // namespace
+
+HostMonitor::HostMonitor(HostPlan plan, const ItemDictionary& items, std::string outputFolder)
+    : _plan(std::move(plan)), _items(items), _writer(std::move(outputFolder))
+{
+    for (const unsigned int id : _plan.actualIDs)
+        _view.actuals.push_back({id, _items.label(id), storage().value(id), -1, 0});
+    for (const TriggerGroup& group : _plan.triggers) {
+        if (group.isCurve()) {
+            _curvesSeen.push_back(controlData(2).savedCurves(group.curve()).size());
+            continue;
+        }
+        GroupState state;
+        state.group = group;
+        for (const unsigned int id : group.ids)
+            state.rows.push_back({id, _items.label(id), storage().value(id), -1, 0});
+        _view.groups.push_back(state);
+    }
+    _alarmsSeen = controlData(0).errorLogs().size();
+    _view.monitoringLogs = controlData(1).moniLogCount();
+}
+
+std::string HostMonitor::linkMeaning(int state)
+{
+    switch (state) {
+    case 0:
+        return "offline";
+    case 1:
+        return "mold set download requested";
+    case 2:
+        return "mold set download requested if pending";
+    case 3:
+        return "online";
+    case 65535:
+        return "version mismatch";
+    default:
+        return "unknown status";
+    }
+}
+
+std::vector<std::string> HostMonitor::poll(int lineStatus, double now)
+{
+    std::vector<std::string> events;
+    _view.now = now;
+    pollLink(lineStatus, events);
+    pollActuals(events);
+    pollGroups(events);
+    pollAlarms(events);
+    pollCurves(events);
+    _firstPoll = false;
+    return events;
+}
+
+std::string HostMonitor::linkEvent(int state) const
+{
+    const std::string head = "link state " + std::to_string(state) + ": " + linkMeaning(state);
+    switch (state) {
+    case 0:
+        return head + " (no datagram from " + _plan.hostIP + ":" + std::to_string(_plan.hostPort) +
+               " for " + std::to_string(_plan.lineCycleTime) + " ms, or not heard from yet)";
+    case 1:
+    case 2:
+        return head + ": sending mold block 1 (" + std::to_string(_plan.moldBlockIDs.size()) +
+               " IDs in " + std::to_string((_plan.moldBlockIDs.size() + 49) / 50) + " packs)";
+    case 3:
+        return head + " after " + seconds(_view.now) +
+               ": mold set confirmed, actual values subscribed, triggers being sent";
+    case 65535:
+        return head + ": the PLC refuses protocol version " + std::to_string(_plan.version);
+    default:
+        return head + " from the PLC";
+    }
+}
+
+void HostMonitor::pollLink(int lineStatus, std::vector<std::string>& events)
+{
+    const bool changed = _view.link.empty() || _view.link.back().state != lineStatus;
+    _view.lineStatus = lineStatus;
+    if (!changed)
+        return;
+    const int previous = _view.link.empty() ? -1 : _view.link.back().state;
+    _view.link.push_back({_view.now, lineStatus});
+    if (lineStatus == 1 || lineStatus == 2)
+        _view.moldRequestedAt = _view.now;
+    if (lineStatus == kOnline) {
+        if (_view.onlineAt < 0)
+            _view.onlineAt = _view.now;
+        if (previous != kOnline)
+            _view.moldConfirmedAt = _view.now;
+    }
+    events.push_back(linkEvent(lineStatus));
+}
+
+bool HostMonitor::refresh(ValueRow& row)
+{
+    const Orrery::CvexVariant current = storage().value(row.id);
+    if (current == row.value)
+        return false;
+    row.value = current;
+    row.changedAt = _view.now;
+    ++row.changes;
+    return true;
+}
+
+void HostMonitor::pollActuals(std::vector<std::string>& events)
+{
+    const bool flowingBefore = _view.valueChanges > 0;
+    for (ValueRow& row : _view.actuals)
+        _view.valueChanges += refresh(row) ? 1 : 0;
+    if (!flowingBefore && _view.valueChanges > 0)
+        events.push_back("actual values flowing after " + seconds(_view.now) + " (" +
+                         std::to_string(_plan.actualIDs.size()) + " IDs subscribed)");
+}
+
+void HostMonitor::pollGroups(std::vector<std::string>& events)
+{
+    const unsigned int monitoring = controlData(1).moniLogCount();
+    const unsigned int newMonitoring = monitoring - _view.monitoringLogs;
+    _view.monitoringLogs = monitoring;
+    for (GroupState& state : _view.groups) {
+        bool changed = false;
+        for (ValueRow& row : state.rows)
+            changed = refresh(row) || changed;
+        // Group 2 packets are counted exactly by the monitoring log; others by their values.
+        const size_t packets = state.group.groupID == kMonitoringGroup ? newMonitoring
+                               : changed                               ? 1
+                                                                       : 0;
+        if (packets == 0)
+            continue;
+        state.packets += packets;
+        state.lastAt = _view.now;
+        std::string line = "triggered data group " + std::to_string(state.group.groupID);
+        if (packets > 1)
+            line += " (" + std::to_string(packets) + " packets)";
+        line += " stored and confirmed:";
+        for (const ValueRow& row : state.rows)
+            line += " " + row.name + "=" + DataTypes::format(row.value) + ";";
+        line.pop_back();
+        events.push_back(line);
+    }
+}
+
+void HostMonitor::pollAlarms(std::vector<std::string>& events)
+{
+    const auto logs = controlData(0).errorLogs();
+    for (size_t i = _alarmsSeen; i < logs.size(); ++i) {
+        _view.alarms.push_back({logs[i].alarmNumber, logs[i].alarmByte, _view.now});
+        events.push_back("alarm " + std::to_string(logs[i].alarmNumber) + " (alarm byte " +
+                         std::to_string(logs[i].alarmByte) + ") logged and answered");
+    }
+    _alarmsSeen = logs.size();
+}
+
+void HostMonitor::pollCurves(std::vector<std::string>& events)
+{
+    size_t index = 0;
+    for (const TriggerGroup& group : _plan.triggers) {
+        if (!group.isCurve())
+            continue;
+        const auto saved = controlData(2).savedCurves(group.curve());
+        for (size_t ordinal = _curvesSeen[index] + 1; ordinal <= saved.size(); ++ordinal) {
+            SavedCurve curve{group.curve(), ordinal, saved[ordinal - 1].size(), {}, _view.now};
+            if (_writer.write(group.curve(), ordinal, saved[ordinal - 1], seriesNames(group),
+                              &curve.files)) {
+                _view.filesWritten += 2;
+                events.push_back("curve " + std::to_string(group.curve()) + " saved (#" +
+                                 std::to_string(ordinal) + ", " + std::to_string(curve.records) +
+                                 " records): " + curve.files.csvPath + ", " + curve.files.svgPath);
+            } else {
+                _view.fileErrors.push_back(_writer.error());
+                events.push_back("curve " + std::to_string(group.curve()) +
+                                 " saved but not written: " + _writer.error());
+            }
+            _view.curves.push_back(curve);
+        }
+        _curvesSeen[index] = saved.size();
+        ++index;
+    }
+}
+
+CurveWriter::SeriesNames HostMonitor::seriesNames(const TriggerGroup& group) const
+{
+    CurveWriter::SeriesNames names;
+    for (size_t series = 0; series < names.size(); ++series) {
+        names[series] = series < group.ids.size() ? _items.label(group.ids[series])
+                                                  : "series " + std::to_string(series + 1);
+    }
+    return names;
+}
+
+std::vector<std::string> HostMonitor::summary() const
+{
+    std::vector<std::string> lines;
+    lines.push_back("summary after " + seconds(_view.now));
+    std::string states;
+    for (const LinkChange& change : _view.link)
+        states += (states.empty() ? "" : " -> ") + std::to_string(change.state);
+    lines.push_back("link: final state " + std::to_string(_view.lineStatus) + " (" +
+                    linkMeaning(_view.lineStatus) + "); " +
+                    (_view.onlineAt >= 0 ? "reached state 3 after " + seconds(_view.onlineAt)
+                                         : std::string("never reached state 3")) +
+                    "; states seen " + (states.empty() ? "none" : states));
+    size_t updated = 0;
+    for (const ValueRow& row : _view.actuals)
+        updated += row.changes > 0 ? 1 : 0;
+    lines.push_back("actual values: " + std::to_string(updated) + " of " +
+                    std::to_string(_view.actuals.size()) + " IDs updated, " +
+                    std::to_string(_view.valueChanges) + " changes seen");
+    std::string groups;
+    for (const GroupState& state : _view.groups) {
+        groups += (groups.empty() ? "" : "; ") + std::string("group ") +
+                  std::to_string(state.group.groupID) + ": " + std::to_string(state.packets) +
+                  (state.group.groupID == kMonitoringGroup ? " packets" : " updates");
+    }
+    lines.push_back("triggered data stored and confirmed: " + (groups.empty() ? "none" : groups));
+    lines.push_back("alarms logged and answered: " + std::to_string(_view.alarms.size()));
+    lines.push_back("curves saved: " + std::to_string(_view.curves.size()));
+    lines.push_back("files written: " + std::to_string(_view.filesWritten) +
+                    (_view.fileErrors.empty()
+                         ? std::string()
+                         : ", " + std::to_string(_view.fileErrors.size()) + " failed"));
+    lines.push_back("packets each way: not observable from the host (the library keeps no "
+                    "count)");
+    return lines;
+}
+
+} // namespace plchost

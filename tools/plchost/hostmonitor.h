@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+// Watches a running source from the outside, the only way a host can: by polling its line
+// status and what it left in the data storage and the control data (values, the error log, the
+// monitoring log, saved curves). Each poll updates a view for the live screen and returns the
+// events since the last poll as plain lines; saved curves are written out as they appear.
+// Use from one thread.
+#ifndef PLCHOST_HOSTMONITOR_H
+#define PLCHOST_HOSTMONITOR_H
+
+#include "curvewriter.h"
+#include "hostplan.h"
+#include "vexvariant.h"
+
+#include <string>
+#include <vector>
+
+namespace plchost {
+
+class ItemDictionary;
+
+struct ValueRow {
+    unsigned int id = 0;
+    std::string name;
+    Orrery::CvexVariant value;
+    double changedAt = -1; // seconds since the start; -1: not changed yet
+    size_t changes = 0;
+};
+
+struct GroupState {
+    TriggerGroup group;
+    std::vector<ValueRow> rows;
+    size_t packets = 0; // packets seen stored (and so confirmed by the source)
+    double lastAt = -1;
+};
+
+struct AlarmEntry {
+    unsigned int number = 0;
+    unsigned int alarmByte = 0;
+    double at = 0;
+};
+
+struct SavedCurve {
+    unsigned int curve = 0;
+    size_t ordinal = 0;
+    size_t records = 0;
+    CurveFiles files;
+    double at = 0;
+};
+
+struct LinkChange {
+    double at = 0;
+    int state = 0;
+};
+
+struct MonitorView {
+    double now = 0;
+    int lineStatus = 0;
+    std::vector<LinkChange> link;
+    double onlineAt = -1;
+    double moldRequestedAt = -1;
+    double moldConfirmedAt = -1;
+    std::vector<ValueRow> actuals;
+    size_t valueChanges = 0;
+    std::vector<GroupState> groups;
+    std::vector<AlarmEntry> alarms;
+    std::vector<SavedCurve> curves;
+    unsigned int monitoringLogs = 0;
+    size_t filesWritten = 0;
+    std::vector<std::string> fileErrors;
+};
+
+class HostMonitor {
+public:
+    HostMonitor(HostPlan plan, const ItemDictionary& items, std::string outputFolder);
+
+    // Reads the stand-ins once; `now` is seconds since the source started.
+    std::vector<std::string> poll(int lineStatus, double now);
+
+    const MonitorView& view() const { return _view; }
+    const HostPlan& plan() const { return _plan; }
+    // The closing summary, one line each.
+    std::vector<std::string> summary() const;
+
+    // "online", "offline", ... for a line status code.
+    static std::string linkMeaning(int state);
+
+private:
+    void pollLink(int lineStatus, std::vector<std::string>& events);
+    void pollActuals(std::vector<std::string>& events);
+    void pollGroups(std::vector<std::string>& events);
+    void pollAlarms(std::vector<std::string>& events);
+    void pollCurves(std::vector<std::string>& events);
+    bool refresh(ValueRow& row);
+    std::string linkEvent(int state) const;
+    CurveWriter::SeriesNames seriesNames(const TriggerGroup& group) const;
+
+    HostPlan _plan;
+    const ItemDictionary& _items;
+    CurveWriter _writer;
+    MonitorView _view;
+    bool _firstPoll = true;
+    size_t _alarmsSeen = 0;
+    std::vector<size_t> _curvesSeen;
+};
+
+} // namespace plchost
+
+#endif // PLCHOST_HOSTMONITOR_H

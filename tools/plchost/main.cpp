@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+// plchost: the host side of a PLC link on the command line.
+#include "commandline.h"
+#include "commonfilecheck.h"
+#include "itemdictionary.h"
+#include "oneshotcommand.h"
+#include "runcommand.h"
+
+#include <iostream>
+
+namespace {
+
+int check(const plchost::Options& options)
+{
+    plchost::CommonFileCheck check(options.commonFile);
+    check.run();
+    if (!options.itemsFile.empty()) {
+        plchost::ItemDictionary items;
+        if (!items.load(options.itemsFile)) {
+            for (const std::string& error : items.errors())
+                std::cerr << "plchost: " << error << "\n";
+            return 2;
+        }
+        check.checkItems(items);
+    }
+    std::cout.flush();
+    check.printReport(std::cout);
+    std::cout.flush();
+    if (!check.usable()) {
+        std::cerr << "plchost: " << options.commonFile << " is not usable (" << check.errorCount()
+                  << " error(s))\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    plchost::Options options;
+    try {
+        options = plchost::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const plchost::UsageError& error) {
+        std::cerr << "plchost: " << error.what() << "\n" << plchost::CommandLine::usage();
+        return 2;
+    }
+    if (options.command == "help") {
+        std::cout << plchost::CommandLine::usage();
+        return 0;
+    }
+    if (options.command == "check")
+        return check(options);
+    if (options.command == "run")
+        return plchost::RunCommand(options).execute();
+    return plchost::OneShotCommand(options).execute();
+}

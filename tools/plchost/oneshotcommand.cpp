@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+#include "oneshotcommand.h"
+
+#include "commonfilecheck.h"
+#include "datatypes.h"
+#include "hostplan.h"
+#include "hostsession.h"
+#include "libraryoutput.h"
+#include "vexabstractcommsource.h"
+#include "vexdbstoragefactory.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <thread>
+
+namespace plchost {
+
+namespace {
+
+constexpr auto kPollPeriod = std::chrono::milliseconds(20);
+constexpr size_t kMaxParametersPerPacket = 50;
+
+Orrery::CvexAbstractDataStorage& storage()
+{
+    return *Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+bool waitFor(double seconds, const std::function<bool()>& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kPollPeriod);
+    }
+    return true;
+}
+
+bool parseUnsigned(const std::string& text, unsigned int* value)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return false;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+    if (!end || *end != '\0' || parsed > 0xFFFFFFFFull)
+        return false;
+    *value = static_cast<unsigned int>(parsed);
+    return true;
+}
+
+void say(const std::string& line)
+{
+    std::cout << "plchost: " << line << std::endl;
+}
+
+std::string secondsText(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+} // namespace
+
+OneShotCommand::OneShotCommand(Options options) : _options(std::move(options)) {}
+
+int OneShotCommand::execute()
+{
+    CommonFileCheck check(_options.commonFile);
+    if (!check.run()) {
+        std::cerr << "plchost: cannot use " << _options.commonFile << ":\n";
+        check.printProblems(std::cerr, true);
+        return 2;
+    }
+    if (!_options.itemsFile.empty() && !_items.load(_options.itemsFile)) {
+        for (const std::string& error : _items.errors())
+            std::cerr << "plchost: " << error << "\n";
+        return 2;
+    }
+    std::vector<unsigned int> ids;
+    std::map<unsigned int, Orrery::CvexVariant> values;
+    std::vector<unsigned int> codes;
+    const bool resolved = _options.command == "upload"     ? resolveIDs(&ids)
+                          : _options.command == "download" ? resolveAssignments(&values)
+                                                           : resolveCodes(&codes);
+    if (!resolved)
+        return 2;
+    HostSession session;
+    if (!session.start(_options.commonFile, HostPlan::fromConfig(*check.config()),
+                       _options.itemsFile.empty() ? nullptr : &_items)) {
+        std::cerr << "plchost: " << session.error() << "\n";
+        return 2;
+    }
+    if (_options.waitOnline && !waitOnline(session))
+        return 1;
+    if (_options.command == "upload")
+        return upload(session);
+    if (_options.command == "download")
+        return download(session);
+    return action(session);
+}
+
+bool OneShotCommand::resolveIDs(std::vector<unsigned int>* ids) const
+{
+    for (const std::string& word : _options.arguments) {
+        unsigned int id = 0;
+        if (const Item* item = _items.findByName(word)) {
+            id = item->id;
+        } else if (!parseUnsigned(word, &id)) {
+            std::cerr << "plchost: \"" << word << "\" is neither a data ID nor a name in "
+                      << (_options.itemsFile.empty() ? "the items (no --items given)"
+                                                     : _options.itemsFile)
+                      << "\n";
+            return false;
+        }
+        ids->push_back(id);
+    }
+    return true;
+}
+
+bool OneShotCommand::resolveAssignments(std::map<unsigned int, Orrery::CvexVariant>* values) const
+{
+    for (const std::string& word : _options.arguments) {
+        const size_t equals = word.find('=');
+        if (equals == std::string::npos) {
+            std::cerr << "plchost: \"" << word << "\" is not NAME=VALUE or ID=VALUE\n";
+            return false;
+        }
+        const std::string target = word.substr(0, equals);
+        const std::string text = word.substr(equals + 1);
+        const Item* item = _items.findByName(target);
+        unsigned int id = 0;
+        if (!item && parseUnsigned(target, &id))
+            item = _items.find(id);
+        if (!item) {
+            std::cerr << "plchost: \"" << target << "\" is not an item of " << _options.itemsFile
+                      << " (a download needs the item's data type)\n";
+            return false;
+        }
+        const Orrery::CvexVariant number = DataTypes::parseNumber(text);
+        if (number.isNull()) {
+            std::cerr << "plchost: \"" << text << "\" in \"" << word << "\" is not a number\n";
+            return false;
+        }
+        const Orrery::CvexVariant value = DataTypes::fitToCode(item->dataType, number);
+        if (value.isNull()) {
+            std::cerr << "plchost: " << text << " does not fit " << item->name << " (ID "
+                      << item->id << ", data type " << item->dataType << ": "
+                      << DataTypes::codeName(item->dataType) << ")\n";
+            return false;
+        }
+        (*values)[item->id] = value;
+    }
+    return true;
+}
+
+bool OneShotCommand::resolveCodes(std::vector<unsigned int>* codes) const
+{
+    for (const std::string& word : _options.arguments) {
+        unsigned int code = 0;
+        if (!parseUnsigned(word, &code)) {
+            std::cerr << "plchost: \"" << word
+                      << "\" is not an action code (an unsigned 32-bit number)\n";
+            return false;
+        }
+        codes->push_back(code);
+    }
+    return true;
+}
+
+bool OneShotCommand::waitOnline(HostSession& session) const
+{
+    if (waitFor(_options.timeout, [&] { return session.lineStatus() == 3; }))
+        return true;
+    std::cerr << "plchost: the link did not reach state 3 within " << secondsText(_options.timeout)
+              << " (state " << session.lineStatus() << ")\n";
+    return false;
+}
+
+int OneShotCommand::readBack(HostSession& session, const std::vector<unsigned int>& ids,
+                             const std::map<unsigned int, Orrery::CvexVariant>* expected) const
+{
+    // A read reply is only visible as a value appearing, so clear the values first.
+    for (const unsigned int id : ids)
+        storage().setValue(id, Orrery::CvexVariant(), 1);
+    for (size_t first = 0; first < ids.size(); first += kMaxParametersPerPacket) {
+        const auto last =
+            ids.begin() + static_cast<long>(std::min(ids.size(), first + kMaxParametersPerPacket));
+        session.source().uploadParam(
+            std::vector<unsigned int>(ids.begin() + static_cast<long>(first), last));
+    }
+    waitFor(_options.timeout, [&] {
+        for (const unsigned int id : ids) {
+            if (storage().value(id).isNull())
+                return false;
+        }
+        return true;
+    });
+    int result = 0;
+    for (const unsigned int id : ids) {
+        const Orrery::CvexVariant value = storage().value(id);
+        const std::string label = _items.label(id) + " (ID " + std::to_string(id) + ")";
+        if (value.isNull()) {
+            std::cerr << "plchost: " << label << ": no answer from the PLC within "
+                      << secondsText(_options.timeout) << "\n";
+            result = 1;
+            continue;
+        }
+        if (!expected) {
+            say(label + " = " + DataTypes::format(value));
+            continue;
+        }
+        const Orrery::CvexVariant wanted = expected->at(id);
+        const bool same = DataTypes::format(wanted) == DataTypes::format(value);
+        say(label + ": wrote " + DataTypes::format(wanted) + ", the PLC reads back " +
+            DataTypes::format(value) + (same ? "" : " (different)"));
+        if (!same)
+            result = 1;
+    }
+    return result;
+}
+
+int OneShotCommand::upload(HostSession& session)
+{
+    std::vector<unsigned int> ids;
+    resolveIDs(&ids);
+    return readBack(session, ids, nullptr);
+}
+
+int OneShotCommand::download(HostSession& session)
+{
+    std::map<unsigned int, Orrery::CvexVariant> values;
+    resolveAssignments(&values);
+    std::map<unsigned int, Orrery::CvexVariant> pack;
+    for (const auto& [id, value] : values) {
+        pack[id] = value;
+        if (pack.size() == kMaxParametersPerPacket) {
+            session.source().downloadParam(pack);
+            pack.clear();
+        }
+    }
+    if (!pack.empty())
+        session.source().downloadParam(pack);
+    std::vector<unsigned int> ids;
+    for (const auto& entry : values)
+        ids.push_back(entry.first);
+    return readBack(session, ids, &values);
+}
+
+int OneShotCommand::action(HostSession& session)
+{
+    std::vector<unsigned int> codes;
+    resolveCodes(&codes);
+    // The states are reported only as the library's "state: N" lines; watch them pass.
+    LibraryOutput output;
+    char pattern[] = "/tmp/plchost-action-XXXXXX";
+    const int fd = mkstemp(pattern);
+    if (fd >= 0)
+        close(fd);
+    std::string error;
+    if (fd < 0 || !output.divert(pattern, &error)) {
+        std::cerr << "plchost: cannot watch the library's lines: " << error << "\n";
+        return 2;
+    }
+    std::vector<std::string> states;
+    auto collect = [&] {
+        for (const std::string& line : output.newLines()) {
+            const std::string echo = line + "\n";
+            if (::write(output.terminalFd(), echo.data(), echo.size()) < 0)
+                break;
+            if (line.compare(0, 7, "state: ") == 0)
+                states.push_back(line.substr(7));
+        }
+        return states.size() >= codes.size();
+    };
+    session.source().downloadAction(codes);
+    const bool answered = waitFor(_options.timeout, collect);
+    output.restore();
+    std::remove(pattern);
+    for (size_t i = 0; i < states.size() && i < codes.size(); ++i) {
+        const unsigned long state = std::strtoul(states[i].c_str(), nullptr, 10);
+        say("action " + std::to_string(codes[i]) + ": state " + states[i] +
+            (state & 0x80000000ul ? " (failed: bit 31 set)" : " (done)"));
+    }
+    if (!answered) {
+        std::cerr << "plchost: the PLC answered " << states.size() << " of " << codes.size()
+                  << " action(s) within " << secondsText(_options.timeout) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace plchost
