@@ -1,0 +1,352 @@
+// SPDX-License-Identifier: MIT
+#include "plcsimulator.h"
+
+#include "hostpackets.h"
+#include "vextestsupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using vexsim::PlcSimulator;
+using vextest::hex;
+namespace host = hostpackets;
+
+uint16_t wordAt(const std::string& bytes, size_t offset)
+{
+    uint16_t value = 0;
+    EXPECT_TRUE(vexsim::readU16(bytes, offset, value)) << "offset " << offset;
+    return value;
+}
+
+uint32_t dwordAt(const std::string& bytes, size_t offset)
+{
+    uint32_t value = 0;
+    EXPECT_TRUE(vexsim::readU32(bytes, offset, value)) << "offset " << offset;
+    return value;
+}
+
+std::vector<std::string> ofType(const std::vector<std::string>& packets, uint16_t type)
+{
+    std::vector<std::string> matching;
+    for (const std::string& packet : packets) {
+        if (wordAt(packet, 4) == type)
+            matching.push_back(packet);
+    }
+    return matching;
+}
+
+// Drives one simulator through simulated time; nothing here waits for real time.
+class Simulator : public ::testing::Test {
+protected:
+    static constexpr uint32_t kCycle = 3000;
+
+    void make(const vexsim::SimulatorOptions& options,
+              const vexsim::ItemTable& items = vexsim::ItemTable())
+    {
+        sim = std::make_unique<PlcSimulator>(options, items, now);
+    }
+    void SetUp() override
+    {
+        vexsim::SimulatorOptions options;
+        options.version = 2;
+        options.expectedTriggers = 2;
+        options.alarmInterval = 0ms;
+        make(options);
+    }
+    std::vector<std::string> send(const std::string& datagram)
+    {
+        return sim->receive(datagram, now);
+    }
+    std::string answer(const std::string& datagram)
+    {
+        const auto out = send(datagram);
+        EXPECT_EQ(out.size(), 1u);
+        return out.empty() ? std::string() : out.front();
+    }
+    int32_t lineStatus(uint16_t version = 2)
+    {
+        const std::string reply = answer(host::lineStatus(version, kCycle));
+        return static_cast<int32_t>(dwordAt(reply, 12));
+    }
+    // Runs a complete download of `count` IDs in packs of 50 and the status check.
+    void download(uint32_t count)
+    {
+        for (uint32_t first = 0; first < count; first += 50)
+            answer(host::moldPack(2001 + first, std::min<uint32_t>(50, count - first)));
+        answer(host::moldSetStatus(static_cast<int32_t>(count)));
+    }
+    void bringUp()
+    {
+        ASSERT_EQ(lineStatus(), 1);
+        download(120);
+        answer(host::trigger(2, {4001, 4002}));
+        answer(host::trigger(101, {5001, 5002, 5003, 5004}));
+        ASSERT_EQ(lineStatus(), 3);
+    }
+
+    PlcSimulator::Clock::time_point now = PlcSimulator::Clock::time_point() + 1h;
+    std::unique_ptr<PlcSimulator> sim;
+};
+
+TEST_F(Simulator, LineStatusGoesFromOneThroughTwoToThree)
+{
+    EXPECT_EQ(lineStatus(), 1) << "first contact asks for a download";
+    EXPECT_EQ(lineStatus(), 2) << "then the download is pending";
+    answer(host::moldPack(2001, 50));
+    EXPECT_EQ(lineStatus(), 2);
+    answer(host::moldPack(2051, 50));
+    answer(host::moldPack(2101, 20));
+    EXPECT_EQ(hex(answer(host::moldSetStatus(120))),
+              "88 55 12 00 F0 03 00 00 00 00 01 00 78 00 00 00 88 66");
+    EXPECT_EQ(lineStatus(), 2) << "confirmed, but the trigger table is still empty";
+    answer(host::trigger(2, {4001}));
+    EXPECT_EQ(lineStatus(), 2);
+    answer(host::trigger(5, {4101}));
+    EXPECT_EQ(lineStatus(), 3);
+    EXPECT_EQ(lineStatus(), 3);
+    EXPECT_EQ(sim->counters().moldSetsConfirmed, 1u);
+}
+
+TEST_F(Simulator, AnswersOtherVersionsWithMismatch)
+{
+    EXPECT_EQ(lineStatus(3), 65535);
+    EXPECT_EQ(lineStatus(2), 1);
+}
+
+TEST_F(Simulator, LineStatusAnswerEchoesTheRequestNumber)
+{
+    EXPECT_EQ(hex(answer(host::lineStatus(2, kCycle, 0x1234))),
+              "88 55 14 00 EF 03 34 12 00 00 01 00 01 00 00 00 00 00 88 66");
+}
+
+TEST_F(Simulator, StalledDownloadAsksForAFreshOneAfterOneCycle)
+{
+    ASSERT_EQ(lineStatus(), 1);
+    answer(host::moldPack(2001, 50)); // the next pack is lost on its way
+    now += std::chrono::milliseconds(kCycle - 1);
+    EXPECT_EQ(lineStatus(), 2);
+    now += 1ms;
+    EXPECT_EQ(lineStatus(), 1);
+    EXPECT_EQ(lineStatus(), 2);
+    download(120);
+    answer(host::trigger(2, {4001}));
+    now += std::chrono::milliseconds(kCycle); // the second definition never comes
+    EXPECT_EQ(lineStatus(), 1) << "a stalled trigger download also asks again";
+    EXPECT_EQ(sim->counters().freshDownloadsAsked, 3u);
+}
+
+TEST_F(Simulator, HostQuietForTwoCyclesIsTreatedAsNew)
+{
+    bringUp();
+    now += std::chrono::milliseconds(2 * kCycle);
+    EXPECT_EQ(lineStatus(), 1);
+}
+
+TEST_F(Simulator, MoldChangeForgetsMoldSetAndTriggers)
+{
+    bringUp();
+    sim->changeMold();
+    EXPECT_EQ(sim->heldMoldValues(), 0u);
+    EXPECT_TRUE(sim->triggerGroups().empty());
+    EXPECT_EQ(lineStatus(), 1);
+}
+
+struct PackRow {
+    const char* name;
+    std::string pack;
+    uint16_t accepted;
+};
+
+class MoldSetAck : public Simulator, public ::testing::WithParamInterface<PackRow> {};
+
+TEST_P(MoldSetAck, CountsTheValidRecordsReallyReceived)
+{
+    const std::string ack = answer(GetParam().pack);
+    EXPECT_EQ(ack.size(), 14u);
+    EXPECT_EQ(wordAt(ack, 4), 1009);
+    EXPECT_EQ(wordAt(ack, 10), GetParam().accepted);
+}
+
+std::string claimingMore()
+{
+    std::string pack = host::moldPack(2001, 3);
+    vexsim::putU16(pack, 10, 50); // claims 50 records but carries 3
+    return pack;
+}
+
+std::string cutShort()
+{
+    std::string pack = host::moldPack(2001, 3);
+    return pack.substr(0, pack.size() - 5); // last record incomplete
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Packs, MoldSetAck,
+    ::testing::Values(PackRow{"full", host::moldPack(2001, 50), 50},
+                      PackRow{"invalidState",
+                              host::records(9, {{1, 8, 1, 0}, {2, 8, 0, 0}, {3, 2, 1, 7}}), 2},
+                      PackRow{"countClaimsMore", claimingMore(), 3},
+                      PackRow{"lastRecordCut", cutShort(), 2},
+                      PackRow{"empty", host::records(9, {}), 0}),
+    [](const ::testing::TestParamInfo<PackRow>& info) { return std::string(info.param.name); });
+
+TEST_F(Simulator, StatusCountsOnlyTheLatestDownload)
+{
+    ASSERT_EQ(lineStatus(), 1);
+    download(120);
+    EXPECT_EQ(sim->heldMoldValues(), 120u);
+    answer(host::moldPack(3001, 10)); // the host downloads block 2
+    EXPECT_EQ(dwordAt(answer(host::moldSetStatus(10)), 12), 10u);
+    answer(host::moldPack(2001, 50));
+    answer(host::moldPack(2001, 50)); // a resent pack counts once
+    EXPECT_EQ(dwordAt(answer(host::moldSetStatus(120)), 12), 50u);
+}
+
+TEST_F(Simulator, ShortDatagramsGetNoAnswer)
+{
+    for (const std::string& bytes :
+         {std::string("\x99\x88\x14\x00\x07", 5), host::lineStatus(2, kCycle).substr(0, 15),
+          host::moldPack(1, 1).substr(0, 13), host::moldSetStatus(1).substr(0, 15),
+          host::trigger(3, {}).substr(0, 9)})
+        EXPECT_TRUE(send(bytes).empty()) << hex(bytes);
+    EXPECT_EQ(sim->counters().malformed, 5u);
+}
+
+TEST_F(Simulator, AcknowledgesTriggerDefinitionsWithTheirGroup)
+{
+    // start feature: one set, one condition of type 5 with parameters 10 and 20
+    const std::string feature = vextest::bytes("01 00 01 00 05 00 02 00 0A 00 00 00 14 00 00 00");
+    EXPECT_EQ(hex(answer(host::trigger(3, {4001, 4002}, feature))),
+              "88 55 10 00 F9 03 00 00 03 00 00 00 00 00 88 66");
+    EXPECT_EQ(sim->triggerDataIDs(3), (std::vector<uint32_t>{4001, 4002}));
+    const std::string truncated = host::trigger(7, {4001}, feature).substr(0, 28);
+    const std::string reply = answer(truncated);
+    EXPECT_EQ(wordAt(reply, 8), 7);
+    EXPECT_EQ(wordAt(reply, 10), 0xFFDF) << "a cut definition is a configure error";
+    EXPECT_EQ(sim->triggerDataIDs(7).size(), 0u);
+}
+
+TEST_F(Simulator, FailGroupReportsItsFirstIDAsFailed)
+{
+    vexsim::SimulatorOptions options;
+    options.failGroup = 5;
+    make(options);
+    EXPECT_EQ(hex(answer(host::trigger(5, {0x1F4, 4102}))),
+              "88 55 16 00 F9 03 00 00 05 00 DE FF 01 00 F4 01 00 00 02 00 88 66");
+    EXPECT_EQ(sim->triggerDataIDs(5), (std::vector<uint32_t>{4102}));
+}
+
+TEST_F(Simulator, ShotSendsDataGroupsAndCurvesAndResendsUntilConfirmed)
+{
+    vexsim::ItemTable items;
+    items.add({4002, "Cycle counter", 6, 4, 0, false});
+    vexsim::SimulatorOptions options;
+    options.expectedTriggers = 2;
+    options.shotInterval = 2000ms;
+    options.confirmTimeout = 500ms;
+    options.maxResends = 2;
+    options.version = 2;
+    make(options, items);
+    bringUp();
+    now += 2000ms;
+    const auto shot = sim->advance(now);
+    const auto data = ofType(shot, 1018);
+    ASSERT_EQ(data.size(), 4u) << "one data packet and a curve of three";
+    EXPECT_EQ(wordAt(data[0], 8), 2);
+    EXPECT_EQ(wordAt(data[0], 14), 2);
+    EXPECT_EQ(dwordAt(data[0], 24), 4002u);
+    EXPECT_EQ(dwordAt(data[0], 28), 1u) << "the counter item carries the shot number as u32";
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(wordAt(data[i], 8), 101);
+        EXPECT_EQ(wordAt(data[i], 10), i == 3 ? 3 : 1) << "only the last packet closes";
+        EXPECT_EQ(wordAt(data[i], 14), 240);
+        EXPECT_EQ(data[i].size(), 16u + 240 * 4 + 2);
+    }
+    send(host::confirmation(2));
+    send(host::confirmation(101));
+    EXPECT_EQ(sim->unconfirmedTriggered(), 2u);
+
+    now += 499ms;
+    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
+    now += 1ms;
+    const auto resent = ofType(sim->advance(now), 1018);
+    EXPECT_EQ(resent, (std::vector<std::string>{data[2], data[3]}))
+        << "the unconfirmed curve packets go out again unchanged";
+    send(host::confirmation(101));
+    now += 500ms;
+    EXPECT_EQ(ofType(sim->advance(now), 1018), (std::vector<std::string>{data[3]}));
+    now += 500ms;
+    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty()) << "given up after two resends";
+    EXPECT_EQ(sim->counters().triggeredConfirmed, 3u);
+    EXPECT_EQ(sim->counters().triggeredResent, 3u);
+    EXPECT_EQ(sim->counters().triggeredAbandoned, 1u);
+}
+
+TEST_F(Simulator, NoTriggeredDataBeforeTheMoldSetIsConfirmed)
+{
+    answer(host::trigger(2, {4001}));
+    now += 2000ms;
+    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
+}
+
+TEST_F(Simulator, PushesActualValuesAtTheSubscribedCycleInTheDeclaredTypes)
+{
+    vexsim::ItemTable items;
+    items.add({1001, "Zone 1 temperature", 8, 9, 200, true});
+    items.add({1002, "Shot counter", 6, 4, 0, false});
+    items.add({1003, "Hold pressure", 2, 2, 500, true});
+    make(vexsim::SimulatorOptions(), items);
+    EXPECT_TRUE(send(host::idList(1, {1001, 1002, 1003, 1004}, 100)).empty());
+    now += 99ms;
+    EXPECT_TRUE(sim->advance(now).empty());
+    now += 1ms;
+    const auto out = sim->advance(now);
+    ASSERT_EQ(out.size(), 1u);
+    const std::string& reply = out.front();
+    ASSERT_EQ(reply.size(), 14u + 4 * 10);
+    EXPECT_EQ(wordAt(reply, 10), 4);
+    const uint8_t expectedTypes[] = {8, 6, 2, 8};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(dwordAt(reply, 12 + 10 * i), 1001 + i);
+        EXPECT_EQ(static_cast<uint8_t>(reply[16 + 10 * i]), expectedTypes[i]);
+        EXPECT_EQ(reply[17 + 10 * i], 1) << "state";
+    }
+    const float temperature = vexsim::floatFromBits(dwordAt(reply, 18));
+    EXPECT_GT(temperature, 20.0f);
+    EXPECT_LT(temperature, 200.0f) << "still heating up";
+    now += 10min;
+    const float settled = vexsim::floatFromBits(dwordAt(sim->advance(now).front(), 18));
+    EXPECT_NEAR(settled, 200.0f, 1.0f);
+}
+
+TEST_F(Simulator, CountsAlarmsAnsweredWithTheirNumber)
+{
+    const std::string alarm = sim->raiseAlarm();
+    EXPECT_EQ(hex(alarm), "88 55 14 00 EC 03 00 00 00 00 01 00 01 00 E8 03 00 00 88 66");
+    send(host::alarmAnswer(1, 999)); // not an open alarm
+    send(host::alarmAnswer(1, 1000));
+    send(host::alarmAnswer(1, 1000)); // answered once only
+    EXPECT_EQ(sim->counters().alarmsRaised, 1u);
+    EXPECT_EQ(sim->counters().alarmsAnswered, 1u);
+}
+
+TEST_F(Simulator, WrittenParametersAreReadBack)
+{
+    const std::string written =
+        answer(host::records(3, {{7, 8, 1, vexsim::floatBits(2.5f)}, {8, 2, 0, 5}}));
+    EXPECT_EQ(hex(written), "88 55 22 00 EB 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
+                            "08 00 00 00 02 00 05 00 00 00 88 66");
+    EXPECT_EQ(hex(answer(host::idList(2, {7, 8}))),
+              "88 55 22 00 EA 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
+              "08 00 00 00 00 00 00 00 00 00 88 66");
+}
+
+TEST_F(Simulator, AnswersEveryActionWithOneState)
+{
+    EXPECT_EQ(hex(answer(host::idList(6, {5, 0}))),
+              "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 00 00 00 80 88 66");
+}
+
+} // namespace
