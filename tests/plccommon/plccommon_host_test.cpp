@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: MIT
+// The host's side of the source: its commands on the wire, configuration and lifecycle.
+#include "plccommonfixture.h"
+
+#include "vexdbstoragefactory.h"
+#include "vexparseplccommon.h"
+
+#include <rapidjson/document.h>
+
+#include <functional>
+#include <thread>
+
+namespace plccommontest {
+namespace {
+
+using Orrery::CvexByteArray;
+using Orrery::CvexPlcCommon;
+using Orrery::CvexVariant;
+
+Orrery::CvexAbstractDataStorage* storage()
+{
+    return Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+template <typename Record> Record fromJson(const char* json)
+{
+    rapidjson::Document document;
+    document.Parse(json);
+    return Record(document);
+}
+
+struct Command {
+    const char* name;
+    std::function<int(CvexPlcCommon&)> call;
+    uint16_t type;
+    const char* pattern;
+};
+
+class HostTest : public PlcCommonTest {
+protected:
+    void startIdle()
+    {
+        plcLineStatus = 3;
+        answerLikePlc();
+        start(defaultFile());
+        ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 3; }, kDeadline));
+    }
+};
+
+TEST_F(HostTest, CommandsGoOutByteForByte)
+{
+    storage()->addItem(7, "pressure", 8, CvexVariant(2.5));
+    storage()->addItem(42, "speed", 4, CvexVariant(1000));
+    const auto block =
+        fromJson<Orrery::CvexParseMoldBlock>(R"({"Type": 1, "DataIDList": [7, 42]})");
+    const auto trigger = fromJson<Orrery::CvexParseTrigger>(
+        R"({"ID": 17, "GroupID": 3, "OutTime": 1000, "DelayTime": 0, "SendCount": 1,
+            "DataIDFlag": 1, "DataIDList": [10, 11]})");
+    const char* twoRecords = "?? ?? 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
+                             "2A 00 00 00 04 01 E8 03 00 00 88 66";
+    const Command commands[] = {
+        {"uploadParam(id)", [](CvexPlcCommon& s) { return s.uploadParam(42u); }, 2,
+         "99 88 12 00 02 00 ?? ?? 00 00 01 00 2A 00 00 00 88 66"},
+        {"uploadParam(name)", [](CvexPlcCommon& s) { return s.uploadParam(std::string("speed")); },
+         2, "99 88 12 00 02 00 ?? ?? 00 00 01 00 2A 00 00 00 88 66"},
+        {"downloadParam(id, value)",
+         [](CvexPlcCommon& s) { return s.downloadParam(7u, CvexVariant(2.5)); }, 3,
+         "99 88 18 00 03 00 ?? ?? 00 00 01 00 07 00 00 00 08 01 00 00 20 40 88 66"},
+        {"downloadParam(map)",
+         [](CvexPlcCommon& s) {
+             return s.downloadParam(std::map<std::string, CvexVariant>{
+                 {"speed", CvexVariant(1000.0)}, {"pressure", CvexVariant(2.5)}});
+         },
+         3, ""},
+        {"downloadAction(codes)",
+         [](CvexPlcCommon& s) {
+             return s.downloadAction(std::vector<unsigned int>{5, 6});
+         },
+         6, "99 88 16 00 06 00 ?? ?? 00 00 02 00 05 00 00 00 06 00 00 00 88 66"},
+        {"downloadTrigger", [&](CvexPlcCommon& s) { return s.downloadTrigger(trigger); }, 17,
+         "99 88 24 00 11 00 ?? ?? 03 00 E8 03 00 00 01 00 00 00 00 00 00 00 01 00 02 00 "
+         "0A 00 00 00 0B 00 00 00 88 66"},
+        {"downloadMoldSet", [&](CvexPlcCommon& s) { return s.downloadMoldSet(block); }, 9, ""},
+        {"checkAlarm", [](CvexPlcCommon& s) { return s.checkAlarm(-1, 0), 0; }, 2004,
+         "99 88 14 00 D4 07 ?? ?? ?? ?? 01 00 00 00 FF FF FF FF 88 66"},
+    };
+    startIdle();
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.name);
+        const size_t before = peer.count(command.type);
+        EXPECT_EQ(command.call(*source), 0);
+        ASSERT_TRUE(peer.waitForCount(command.type, before + 1, kDeadline));
+        const std::string sent = peer.received(command.type).at(before).bytes;
+        const std::string head = command.type == 3 ? "99 88 22 00 03 00 " : "99 88 22 00 09 00 ";
+        EXPECT_TRUE(matchesPattern(sent, *command.pattern ? command.pattern : head + twoRecords));
+    }
+    // The PLC took both values of the host's block: the source asks for its status.
+    ASSERT_TRUE(peer.waitForCount(8, 1, kDeadline));
+    EXPECT_EQ(le32(peer.received(8).back().bytes, 12), 2u);
+}
+
+TEST_F(HostTest, RejectedCommandsSendNothing)
+{
+    EXPECT_EQ(source->uploadParam(std::vector<unsigned int>{}), -1);
+    EXPECT_EQ(source->uploadParam(CvexByteArray()), 0);
+    EXPECT_EQ(source->downloadParam(7u, CvexVariant()), -1);
+    EXPECT_EQ(source->downloadParam(std::map<unsigned int, CvexVariant>{}), -1);
+    EXPECT_EQ(source->downloadAction(std::vector<unsigned int>{}), -1);
+    EXPECT_EQ(source->downloadMoldSet(), -1);
+}
+
+TEST_F(HostTest, PacketsAboveFourteenSixtyBytesAreRefused)
+{
+    startIdle();
+    startCapture();
+    source->prepareData(CvexByteArray(1461, '\x11'));
+    source->prepareData(CvexByteArray(1460, '\x11'));
+    ASSERT_TRUE(peer.waitForCount(0x1111, 1, kDeadline));
+    const std::vector<std::string> lines = stopCapture();
+    EXPECT_EQ(peer.received(0x1111)[0].bytes.size(), 1460u);
+    EXPECT_EQ(peer.count(0x1111), 1u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "send data len error current size: 1461 is bigger than 1460 bytes"),
+              1);
+}
+
+TEST_F(HostTest, FullQueueDropsAndReportsAndTheFirstPassDiscardsEarlyPackets)
+{
+    peer.setHostEndpoint("127.0.0.1", sourcePort);
+    configure(defaultFile());
+    startCapture();
+    for (int i = 0; i < 1030; ++i) {
+        source->uploadParam(1u);
+    }
+    const std::string prefix = "CvexPlcCommon::prepareData: send queue full, dropped ";
+    EXPECT_EQ(captured(prefix + "1 packets"), 1);
+    source->start();
+    const auto reported = [&] {
+        int sum = 0;
+        for (const std::string& line : capture->lines()) {
+            sum += line.rfind(prefix, 0) == 0 ? std::stoi(line.substr(prefix.size())) : 0;
+        }
+        return sum;
+    };
+    EXPECT_TRUE(vextest::waitUntil([&] { return reported() == 6; }, kDeadline));
+    stopCapture();
+    ASSERT_TRUE(waitForPolls(0, 2));
+    EXPECT_EQ(peer.count(2), 0u);
+}
+
+TEST_F(HostTest, StartWithoutConfigurationEndsTheThread)
+{
+    startCapture();
+    source->start();
+    ASSERT_TRUE(vextest::waitUntil([&] { return source->isFinished(); }, kDeadline));
+    const std::vector<std::string> lines = stopCapture();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "You Should Call setCommonFile At First"), 1);
+    EXPECT_EQ(source->lineStatus(), 0);
+}
+
+TEST_F(HostTest, ConfigurationIsReported)
+{
+    CommonFile withoutHost = defaultFile();
+    withoutHost.withHost = false;
+    withoutHost.cycleTime = 3000;
+    startCapture();
+    configure(withoutHost);
+    const std::vector<std::string> first = stopCapture();
+    EXPECT_EQ(first, (std::vector<std::string>{
+                         "parse version: 2", "local: 127.0.0.1 port: " + std::to_string(sourcePort),
+                         "_commData linestatus isValid: 1", "data->_checkOnlineTime1000",
+                         "CvexPlcCommon::run Address Error NULL"}));
+    startCapture();
+    configure(defaultFile());
+    const std::vector<std::string> second = stopCapture();
+    EXPECT_EQ(second,
+              (std::vector<std::string>{
+                  "parse version: 2", "local: 127.0.0.1 port: " + std::to_string(peer.port()),
+                  "local: 127.0.0.1 port: " + std::to_string(sourcePort),
+                  "_commData linestatus isValid: 1", "data->_checkOnlineTime100"}));
+}
+
+TEST_F(HostTest, MoldSetIDListJoinsAllBlocksInKeyOrder)
+{
+    CommonFile file = defaultFile();
+    file.moldBlocks = {{2, {6, 7}}, {1, {5, 6}}};
+    configure(file);
+    EXPECT_EQ(storage()->moldSetIDList(), (std::vector<unsigned int>{5, 6, 6, 7}));
+}
+
+TEST_F(HostTest, ReconfiguringWhileRunningIsRefused)
+{
+    startIdle();
+    CommonFile slower = defaultFile();
+    slower.cycleTime = 3000;
+    startCapture();
+    configure(slower);
+    const std::vector<std::string> lines = stopCapture();
+    EXPECT_EQ(lines, std::vector<std::string>{
+                         "CvexPlcCommon::setCommonFile: must stop or quit thread first"});
+    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
+}
+
+TEST_F(HostTest, DestroyingWhileFloodedReturnsPromptly)
+{
+    startIdle();
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        while (flooding) {
+            peer.send(vexsim::reply::alarm({{1, 9}}));
+        }
+    });
+    EXPECT_TRUE(peer.waitForCount(2004, 10, kDeadline));
+    const auto before = std::chrono::steady_clock::now();
+    source.reset();
+    const auto took = std::chrono::steady_clock::now() - before;
+    flooding = false;
+    flood.join();
+    EXPECT_LT(took, 2s);
+}
+
+} // namespace
+} // namespace plccommontest

@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: MIT
+// The conversation with the PLC: the start-up chain, the steady state and the supervision.
+#include "plccommonfixture.h"
+
+#include "vexcontroldatafactory.h"
+#include "vexdbstoragefactory.h"
+
+#include <algorithm>
+
+namespace plccommontest {
+namespace {
+
+namespace reply = vexsim::reply;
+using Orrery::CvexVariant;
+
+Orrery::CvexAbstractDataStorage* storage()
+{
+    return Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+Orrery::CvexAbstractControlData* controlData(int type)
+{
+    return Orrery::CvexControlDataFactory::instance()->get(type);
+}
+
+using LinkTest = PlcCommonTest;
+
+TEST_F(LinkTest, StartUpChainReachesLineStatusThreeWithMoldSetAndTriggers)
+{
+    shortMoldAcks = 1;
+    wrongTriggerAcks = 1;
+    bringOnline();
+    ASSERT_TRUE(peer.waitForCount(17, 4, kDeadline));
+
+    EXPECT_TRUE(matchesPattern(peer.received(7).front().bytes,
+                               "99 88 14 00 07 00 ?? ?? 02 00 01 00 2C 01 00 00 05 00 88 66"));
+
+    // The first pack is acknowledged one short and goes again, unchanged.
+    const std::vector<vexsim::Datagram> packs = peer.received(9);
+    ASSERT_EQ(packs.size(), 4u);
+    const unsigned int firstIDs[] = {2001, 2001, 2051, 2101};
+    for (size_t i = 0; i < packs.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string& pack = packs[i].bytes;
+        const uint16_t count = le16(pack, 10);
+        EXPECT_EQ(count, i == 3 ? 20 : 50);
+        ASSERT_EQ(pack.size(), 14u + 10u * count);
+        for (uint16_t r = 0; r < count; ++r) {
+            const unsigned int id = firstIDs[i] + r;
+            ASSERT_EQ(le32(pack, 12 + 10 * r), id);
+            ASSERT_EQ(pack.substr(16 + 10 * r, 2), std::string("\x04\x01"));
+            ASSERT_EQ(le32(pack, 18 + 10 * r), id * 10);
+        }
+    }
+    EXPECT_TRUE(matchesPattern(peer.received(8).at(0).bytes,
+                               "99 88 12 00 08 00 ?? ?? 00 00 01 00 78 00 00 00 88 66"));
+    ASSERT_EQ(peer.count(1), 1u);
+    EXPECT_TRUE(matchesPattern(peer.received(1)[0].bytes, "99 88 1A 00 01 00 ?? ?? 64 00 03 00 "
+                                                          "65 00 00 00 66 00 00 00 67 00 00 00 "
+                                                          "88 66"));
+
+    // The subscription goes before the first definition; the mismatched group 2 is repeated.
+    const std::vector<vexsim::Datagram> all = peer.received();
+    const auto typeAt = [&](uint16_t type) {
+        return std::find_if(all.begin(), all.end(),
+                            [type](const vexsim::Datagram& d) { return d.type() == type; }) -
+               all.begin();
+    };
+    EXPECT_LT(typeAt(1), typeAt(17));
+    std::vector<uint16_t> groups;
+    for (const vexsim::Datagram& definition : peer.received(17)) {
+        groups.push_back(le16(definition.bytes, 8));
+    }
+    EXPECT_EQ(groups, (std::vector<uint16_t>{1, 2, 2, 3}));
+    EXPECT_TRUE(matchesPattern(peer.received(17)[1].bytes,
+                               "99 88 24 00 11 00 ?? ?? 02 00 E8 03 00 00 01 00 00 00 00 00 00 00 "
+                               "01 00 02 00 2E 01 00 00 2F 01 00 00 88 66"));
+
+    // The list is done: further polls bring no further definition.
+    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    EXPECT_EQ(peer.count(17), 4u);
+    EXPECT_EQ(source->lineStatus(), 3);
+}
+
+TEST_F(LinkTest, ActualValuesAreStoredAndIncompleteRepliesReported)
+{
+    bringOnline();
+    startCapture();
+    peer.send(reply::actualValues(
+        {{101, 2, 1, 0x0000FFFE}, {102, 7, 1, vexsim::floatBits(1.5f)}, {103, 6, 0, 5}}));
+    const std::string line = "CvexPlcCommon::checkActual: Actual Update MayBe Failed(total count: "
+                             "3 valid count:  2 )";
+    EXPECT_TRUE(vextest::waitUntil([&] { return captured(line) == 1; }, kDeadline));
+    stopCapture();
+    EXPECT_EQ(storage()->value(101), CvexVariant(-2));
+    EXPECT_EQ(storage()->value(102), CvexVariant(1.5));
+    EXPECT_TRUE(storage()->value(103).isNull());
+}
+
+TEST_F(LinkTest, AlarmsAreLoggedAndTheFirstIsAnswered)
+{
+    bringOnline();
+    peer.send(reply::alarm({{3, 1000}, {4, 2000}}));
+    ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
+    const std::string answer = peer.received(2004)[0].bytes;
+    EXPECT_TRUE(matchesPattern(answer, "99 88 14 00 D4 07 ?? ?? ?? ?? 01 00 03 00 E8 03 00 00 "
+                                       "88 66"));
+    EXPECT_EQ(le16(answer, 6), le16(answer, 8));
+    const std::vector<Orrery::CvexErrorLog> logs = controlData(0)->errorLogs();
+    ASSERT_EQ(logs.size(), 2u);
+    EXPECT_EQ(logs[0].alarmNumber, 1000u);
+    EXPECT_EQ(logs[0].category, 1u);
+    EXPECT_EQ(logs[0].alarmByte, 3u);
+    EXPECT_EQ(logs[1].alarmNumber, 2000u);
+}
+
+TEST_F(LinkTest, TriggeredDataIsStoredAndConfirmed)
+{
+    storage()->setItemProperty(401, "ValueT", CvexVariant(6u));
+    storage()->setItemProperty(402, "ValueT", CvexVariant(9u));
+    storage()->setItemProperty(403, "ValueT", CvexVariant(3u));
+    bringOnline();
+    peer.send(reply::triggeredData(5, {{401, 0x0000FFFE}, {402, vexsim::floatBits(0.5f)}}));
+    peer.send(reply::triggeredData(2, {{403, 7}}));
+    ASSERT_TRUE(peer.waitForCount(2018, 2, kDeadline));
+    EXPECT_TRUE(
+        matchesPattern(peer.received(2018)[0].bytes, "99 88 0C 00 E2 07 ?? ?? 05 00 88 66"));
+    EXPECT_TRUE(
+        matchesPattern(peer.received(2018)[1].bytes, "99 88 0C 00 E2 07 ?? ?? 02 00 88 66"));
+    EXPECT_EQ(storage()->value(401), CvexVariant(-2));
+    EXPECT_EQ(storage()->value(402), CvexVariant(0.5));
+    EXPECT_EQ(storage()->value(403), CvexVariant(7));
+    EXPECT_EQ(controlData(1)->moniLogCount(), 1u);
+}
+
+TEST_F(LinkTest, CurvesAreLoggedSavedAndConfirmed)
+{
+    bringOnline();
+    peer.send(reply::curve(103, 1, {1, 2, 3, 4, 5, 6, 7, 8}));
+    peer.send(reply::curve(103, 3, {9, 10, 11, 12}));
+    ASSERT_TRUE(peer.waitForCount(2018, 2, kDeadline));
+    EXPECT_TRUE(
+        matchesPattern(peer.received(2018)[1].bytes, "99 88 0C 00 E2 07 ?? ?? 67 00 88 66"));
+    const auto saved = controlData(2)->savedCurves(3);
+    ASSERT_EQ(saved.size(), 1u);
+    ASSERT_EQ(saved[0].size(), 3u);
+    EXPECT_EQ(saved[0][1].samples[0], 5.0);
+    EXPECT_EQ(saved[0][2].samples[3], 12.0);
+    EXPECT_TRUE(controlData(2)->openCurve(3).empty());
+}
+
+TEST_F(LinkTest, SilenceTakesTheLinkDownAndEmptiesTheQueue)
+{
+    bringOnline();
+    answerPolls = false;
+    for (int i = 0; i < 1000; ++i) {
+        source->uploadParam(static_cast<unsigned int>(i));
+    }
+    ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 0; }, kDeadline));
+    const size_t sentBeforeReset = peer.count(2);
+    EXPECT_LT(sentBeforeReset, 1000u);
+    // The poll goes on after the reset, but the discarded requests never leave.
+    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    EXPECT_LE(peer.count(2), sentBeforeReset + 1);
+}
+
+TEST_F(LinkTest, LineStatusCodesAndMalformedDatagrams)
+{
+    answerPolls = false;
+    answerLikePlc();
+    start(defaultFile());
+    startCapture();
+    const std::string unknown = "CvexPlcCommon::receiveData: Can't Find Protocol (Type: ";
+    peer.send(std::string("\x88\x55\x14\x00", 4));
+    peer.send(reply::common(1999, 0, 0, 0, ""));
+    EXPECT_TRUE(vextest::waitUntil([&] { return captured(unknown + "1999 )") == 1; }, kDeadline));
+    EXPECT_EQ(captured(unknown + "65535 )"), 1);
+
+    peer.send(reply::lineStatus(1).substr(0, 19));
+    EXPECT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 65535; }, kDeadline));
+    EXPECT_EQ(captured("CvexPlcCommon::checkLineStatus: Version dismatch"), 1);
+    peer.send(reply::lineStatus(4));
+    EXPECT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 4; }, kDeadline));
+    EXPECT_EQ(captured("CvexPlcCommon::checkLineStatus: Unknown Status"), 1);
+
+    // A 19-byte alarm packet is logged but not answered; a 20-byte one is.
+    peer.send(reply::alarm({{1, 77}}).substr(0, 19));
+    peer.send(reply::alarm({{2, 88}}));
+    ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
+    stopCapture();
+    EXPECT_EQ(le32(peer.received(2004)[0].bytes, 14), 88u);
+    EXPECT_EQ(controlData(0)->errorLogs().back().alarmNumber, 88u);
+}
+
+TEST_F(LinkTest, PollAndLinkSurviveAFloodOfAlarms)
+{
+    bringOnline();
+    plcLineStatus = 3;
+    startCapture();
+    const size_t pollsBefore = peer.count(7);
+    const auto floodEnd = std::chrono::steady_clock::now() + 1500ms;
+    while (std::chrono::steady_clock::now() < floodEnd) {
+        peer.send(reply::alarm({{1, 5}}));
+    }
+    const std::vector<std::string> lines = stopCapture();
+
+    // Polls kept their period (every 100 ms) and were answered, so the link never dropped.
+    std::vector<vexsim::Datagram> polls = peer.received(7);
+    polls.erase(polls.begin(), polls.begin() + static_cast<long>(pollsBefore));
+    ASSERT_GE(polls.size(), 8u);
+    for (size_t i = 1; i < polls.size(); ++i) {
+        EXPECT_LT(polls[i].at - polls[i - 1].at, std::chrono::milliseconds(kCycleTime));
+    }
+    EXPECT_EQ(source->lineStatus(), 3);
+    const auto dropLines = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("CvexPlcCommon::prepareData: send queue full, dropped ", 0) == 0;
+    });
+    EXPECT_LE(dropLines, 3);
+}
+
+} // namespace
+} // namespace plccommontest

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+// A communication source talking to a PLC test peer over 127.0.0.1, with a generated common file.
+#ifndef PLCCOMMONFIXTURE_H
+#define PLCCOMMONFIXTURE_H
+
+#include "plcpeer.h"
+#include "vexplccommon.h"
+#include "vextestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plccommontest {
+
+using namespace std::chrono_literals;
+
+// Generous enough for the sanitizer builds; waits end as soon as the event happens.
+constexpr std::chrono::milliseconds kDeadline = 10s;
+constexpr unsigned int kCycleTime = 300;
+constexpr unsigned int kFirstMoldID = 2001;
+constexpr unsigned int kMoldCount = 120;
+
+struct CommonFile {
+    unsigned int cycleTime = kCycleTime;
+    bool withHost = true;
+    std::vector<unsigned int> actualIDs{101, 102, 103};
+    std::map<unsigned int, std::vector<unsigned int>> moldBlocks;
+    std::vector<std::pair<unsigned int, std::vector<unsigned int>>> triggers{
+        {1, {301}}, {2, {302, 303}}, {3, {304}}};
+};
+
+std::string commonFileText(const CommonFile& file, uint16_t hostPort, uint16_t sourcePort);
+uint16_t freeUdpPort();
+uint16_t le16(const std::string& bytes, size_t pos);
+uint32_t le32(const std::string& bytes, size_t pos);
+// Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
+::testing::AssertionResult matchesPattern(const std::string& bytes, const std::string& pattern);
+std::vector<unsigned int> moldIDs(unsigned int first, unsigned int count);
+
+class PlcCommonTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CommonFile defaultFile() const;
+    void configure(const CommonFile& file);
+    void start(const CommonFile& file);
+    // Starts with the scripted PLC and waits for the whole start-up chain.
+    void bringOnline();
+    // Answers like a PLC: line status polls, mold set packs and status, trigger definitions.
+    void answerLikePlc();
+    void answer(const vexsim::Datagram& datagram);
+    // Waits until `n` more line status polls than `seen` have arrived.
+    bool waitForPolls(size_t seen, size_t n);
+
+    void startCapture();
+    std::vector<std::string> stopCapture();
+    int captured(const std::string& line) const;
+
+    std::atomic<int> plcLineStatus{2};
+    std::atomic<bool> answerPolls{true};
+    std::atomic<int> shortMoldAcks{0};
+    std::atomic<int> wrongTriggerAcks{0};
+
+    vexsim::PlcPeer peer;
+    uint16_t sourcePort = 0;
+    std::unique_ptr<vextest::StdoutCapture> capture;
+    std::unique_ptr<vextest::TempFile> file;
+    std::unique_ptr<Orrery::CvexPlcCommon> source;
+};
+
+} // namespace plccommontest
+
+#endif // PLCCOMMONFIXTURE_H
