@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "vexbytearray.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using Orrery::CvexByteArray;
+
+TEST(CvexByteArraySharing, CopiesShareUntilOneIsWritten)
+{
+    CvexByteArray original("abc");
+    CvexByteArray copy = original;
+    EXPECT_TRUE(copy.isSharedWith(original));
+    EXPECT_EQ(copy.constData(), original.constData());
+
+    copy.data()[0] = 'x';
+    EXPECT_FALSE(copy.isSharedWith(original));
+    EXPECT_EQ(original.toStdString(), "abc");
+    EXPECT_EQ(copy.toStdString(), "xbc");
+}
+
+TEST(CvexByteArraySharing, ReadingKeepsTheShare)
+{
+    const CvexByteArray original("abc");
+    CvexByteArray copy = original;
+    EXPECT_EQ(copy.size(), 3);
+    EXPECT_EQ(static_cast<const CvexByteArray&>(copy).data()[1], 'b');
+    EXPECT_EQ(copy.at(2), 'c');
+    EXPECT_TRUE(copy.isSharedWith(original));
+}
+
+TEST(CvexByteArraySharing, AppendResizeAndAssignmentDetach)
+{
+    const CvexByteArray original("ab");
+    CvexByteArray appended = original;
+    appended.append('c');
+    CvexByteArray resized = original;
+    resized.resize(4);
+    EXPECT_EQ(original.toStdString(), "ab");
+    EXPECT_EQ(appended.toStdString(), "abc");
+    EXPECT_EQ(resized.toStdString(), std::string("ab\0\0", 4));
+
+    CvexByteArray assigned;
+    assigned = original;
+    EXPECT_TRUE(assigned.isSharedWith(original));
+}
+
+TEST(CvexByteArraySharing, AppendingAnArrayToItself)
+{
+    CvexByteArray bytes("ab");
+    bytes.append(bytes);
+    EXPECT_EQ(bytes.toStdString(), "abab");
+}
+
+TEST(CvexByteArray, ConstructionFromRawBytes)
+{
+    EXPECT_EQ(CvexByteArray("a\0b", 3).size(), 3);
+    EXPECT_EQ(CvexByteArray("abc\0def", -1).toStdString(), "abc");
+    EXPECT_TRUE(CvexByteArray(nullptr, 5).isEmpty());
+    EXPECT_EQ(CvexByteArray(3, 'z').toStdString(), "zzz");
+    EXPECT_TRUE(CvexByteArray(-2, 'z').isEmpty());
+    // The bytes are followed by a NUL that size() leaves out.
+    EXPECT_EQ(CvexByteArray("xy", 2).constData()[2], '\0');
+}
+
+TEST(CvexByteArray, ReadsOutsideTheBytesGiveNul)
+{
+    const CvexByteArray bytes("ab");
+    EXPECT_EQ(bytes.at(-1), '\0');
+    EXPECT_EQ(bytes[2], '\0');
+}
+
+TEST(CvexByteArray, MidAndLeftClampToTheBytes)
+{
+    const CvexByteArray bytes("012345");
+    EXPECT_EQ(bytes.mid(2).toStdString(), "2345");
+    EXPECT_EQ(bytes.mid(2, 2).toStdString(), "23");
+    EXPECT_EQ(bytes.mid(-2, 4).toStdString(), "01");
+    EXPECT_EQ(bytes.mid(4, 100).toStdString(), "45");
+    EXPECT_TRUE(bytes.mid(9).isEmpty());
+    EXPECT_EQ(bytes.left(3).toStdString(), "012");
+    EXPECT_TRUE(bytes.left(-1).isEmpty());
+}
+
+TEST(CvexByteArray, ComparesByContent)
+{
+    EXPECT_EQ(CvexByteArray("ab"), CvexByteArray("ab", 2));
+    EXPECT_NE(CvexByteArray("ab"), CvexByteArray("ab\0", 3));
+}
+
+TEST(CvexByteArrayNumber, WritesDigitsInTheGivenBase)
+{
+    EXPECT_EQ(CvexByteArray::number(0u, 10).toStdString(), "0");
+    EXPECT_EQ(CvexByteArray::number(4294967295u, 10).toStdString(), "4294967295");
+    EXPECT_EQ(CvexByteArray::number(-42).toStdString(), "-42");
+    EXPECT_EQ(CvexByteArray::number(255u, 16).toStdString(), "ff");
+    EXPECT_EQ(CvexByteArray::number(5, 2).toStdString(), "101");
+    EXPECT_EQ(CvexByteArray::number(LLONG_MIN).toStdString(), "-9223372036854775808");
+    EXPECT_EQ(CvexByteArray::number(ULLONG_MAX, 36).toStdString(), "3w5e11264sgsf");
+}
+
+struct ConversionRow {
+    const char* text;
+    int base;
+    bool intOk;
+    int intValue;
+    bool uintOk;
+    unsigned int uintValue;
+};
+
+class CvexByteArrayConversion : public testing::TestWithParam<ConversionRow> {};
+
+TEST_P(CvexByteArrayConversion, ConvertsTheWholeTextOrClearsTheFlag)
+{
+    const ConversionRow& row = GetParam();
+    const CvexByteArray text(row.text);
+    bool ok = !row.intOk;
+    EXPECT_EQ(text.toInt(&ok, row.base), row.intValue);
+    EXPECT_EQ(ok, row.intOk);
+    ok = !row.uintOk;
+    EXPECT_EQ(text.toUInt(&ok, row.base), row.uintValue);
+    EXPECT_EQ(ok, row.uintOk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CvexByteArrayConversion,
+    testing::Values(
+        ConversionRow{"", 10, false, 0, false, 0u}, ConversionRow{"0", 10, true, 0, true, 0u},
+        ConversionRow{"123", 10, true, 123, true, 123u},
+        ConversionRow{"-1", 10, true, -1, false, 0u}, ConversionRow{"+5", 10, true, 5, false, 0u},
+        ConversionRow{"-", 10, false, 0, false, 0u}, ConversionRow{"12a", 10, false, 0, false, 0u},
+        ConversionRow{" 1", 10, false, 0, false, 0u}, ConversionRow{"1 ", 10, false, 0, false, 0u},
+        ConversionRow{"2147483647", 10, true, INT_MAX, true, 2147483647u},
+        ConversionRow{"2147483648", 10, false, 0, true, 2147483648u},
+        ConversionRow{"-2147483648", 10, true, INT_MIN, false, 0u},
+        ConversionRow{"-2147483649", 10, false, 0, false, 0u},
+        ConversionRow{"4294967295", 10, false, 0, true, 4294967295u},
+        ConversionRow{"4294967296", 10, false, 0, false, 0u},
+        ConversionRow{"99999999999999999999999", 10, false, 0, false, 0u},
+        ConversionRow{"ff", 16, true, 255, true, 255u},
+        ConversionRow{"FF", 16, true, 255, true, 255u}, ConversionRow{"12", 2, false, 0, false, 0u},
+        ConversionRow{"1", 1, false, 0, false, 0u}));
