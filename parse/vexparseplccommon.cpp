@@ -274,7 +274,7 @@ void CvexParseActual::parse(const rapidjson::Value& value)
         return;
     for (const auto& member : value.GetObject()) {
         if (keyIs(member, "ID"))
-            readUint(member.value, _ID);
+            readUint(member.value, _id);
         else if (keyIs(member, "CycleTime"))
             readUint(member.value, _cycleTime);
         else if (keyIs(member, "DataIDList"))
@@ -285,7 +285,7 @@ void CvexParseActual::parse(const rapidjson::Value& value)
 
 unsigned int CvexParseActual::ID() const
 {
-    return _ID;
+    return _id;
 }
 
 unsigned int CvexParseActual::cycleTime() const
@@ -318,7 +318,7 @@ void CvexParseLineStatus::parse(const rapidjson::Value& value)
         return;
     for (const auto& member : value.GetObject()) {
         if (keyIs(member, "ID"))
-            readUint(member.value, _ID);
+            readUint(member.value, _id);
         else if (keyIs(member, "CycleTime"))
             readUint(member.value, _cycleTime);
     }
@@ -327,7 +327,7 @@ void CvexParseLineStatus::parse(const rapidjson::Value& value)
 
 unsigned int CvexParseLineStatus::ID() const
 {
-    return _ID;
+    return _id;
 }
 
 unsigned int CvexParseLineStatus::cycleTime() const
@@ -453,7 +453,7 @@ void CvexParseMoldSet::parse(const rapidjson::Value& value)
         return;
     for (const auto& member : value.GetObject()) {
         if (keyIs(member, "ID"))
-            readUint(member.value, _ID);
+            readUint(member.value, _id);
         else if (keyIs(member, "MoldList") && !parseMoldList(member.value))
             return;
     }
@@ -482,7 +482,7 @@ bool CvexParseMoldSet::parseMoldList(const rapidjson::Value& list)
 
 unsigned int CvexParseMoldSet::ID() const
 {
-    return _ID;
+    return _id;
 }
 
 std::map<unsigned int, CvexParseMoldBlock> CvexParseMoldSet::moldList() const
@@ -652,7 +652,7 @@ void CvexParseTrigger::parse(const rapidjson::Value& value)
         return;
     for (const auto& member : value.GetObject()) {
         if (keyIs(member, "ID"))
-            readUint(member.value, _ID);
+            readUint(member.value, _id);
         else if (keyIs(member, "GroupID"))
             readUint(member.value, _groupID);
         else if (keyIs(member, "OutTime"))
@@ -677,7 +677,7 @@ void CvexParseTrigger::parse(const rapidjson::Value& value)
 
 unsigned int CvexParseTrigger::ID() const
 {
-    return _ID;
+    return _id;
 }
 
 unsigned int CvexParseTrigger::groupID() const
@@ -730,9 +730,9 @@ bool CvexParseTrigger::isValid() const
     return _valid;
 }
 
-void CvexParseTrigger::setID(unsigned int ID)
+void CvexParseTrigger::setID(unsigned int id)
 {
-    _ID = ID;
+    _id = id;
 }
 
 void CvexParseTrigger::setGroupID(unsigned int groupID)

@@ -110,7 +110,7 @@ public:
     bool isValid() const;
 
 private:
-    unsigned int _ID = 0;
+    unsigned int _id = 0;
     unsigned int _cycleTime = 500;
     CvexParseArray _dataIDSet;
     bool _valid = false;
@@ -134,7 +134,7 @@ public:
     void setPriv(unsigned int priv);
 
 private:
-    unsigned int _ID = 0;
+    unsigned int _id = 0;
     unsigned int _cycleTime = 10000;
     unsigned int _version = 0;
     unsigned int _priv = 0;
@@ -189,7 +189,7 @@ private:
     // Returns false when the list is malformed; the walk of the section then stops.
     bool parseMoldList(const rapidjson::Value& list);
 
-    unsigned int _ID = 0;
+    unsigned int _id = 0;
     unsigned int _valid = 0;
     std::map<unsigned int, CvexParseMoldBlock> _moldList;
 };
@@ -275,7 +275,7 @@ public:
     CvexParseTriggerFeature stopTrigger() const;
     bool isValid() const;
 
-    void setID(unsigned int ID);
+    void setID(unsigned int id);
     void setGroupID(unsigned int groupID);
     void setOutTime(unsigned int outTime);
     void setDelayTime(unsigned int delayTime);
@@ -288,7 +288,7 @@ public:
     void setValid(bool valid);
 
 private:
-    unsigned int _ID = 0;
+    unsigned int _id = 0;
     unsigned int _groupID = 0;
     unsigned int _outTime = 0;
     unsigned int _delayTime = 0;
