@@ -48,7 +48,7 @@ int wordFromBits(std::uint32_t bits)
 
 int floatWord(double number)
 {
-    // The single-precision range as the PLC documents it, slightly inside FLT_MAX.
+    // The single-precision range the PLC accepts, a hair inside FLT_MAX.
     constexpr double floatLimit = 3.4028234e38;
     if (number >= -floatLimit && number <= floatLimit) {
         const float single = static_cast<float>(number);
