@@ -88,6 +88,24 @@ Range sampleRange(const std::vector<Orrery::tagCurveData>& records)
     return range;
 }
 
+// A tick step of 1, 2 or 5 times a power of ten, giving about four intervals.
+double tickStep(Range range)
+{
+    const double raw = (range.high - range.low) / 4;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= raw)
+            return factor * power;
+    }
+    return 10 * power;
+}
+
+// The range widened to whole tick steps, so that the axis labels are round numbers.
+Range roundRange(Range range, double step)
+{
+    return {std::floor(range.low / step) * step, std::ceil(range.high / step) * step};
+}
+
 class Plot {
 public:
     Plot(size_t points, Range range) : _points(points), _range(range) {}
@@ -108,7 +126,7 @@ private:
     Range _range;
 };
 
-void axes(std::ostringstream& out, const Plot& plot, size_t points, Range range)
+void axes(std::ostringstream& out, const Plot& plot, size_t points, Range range, double step)
 {
     const double bottom = kHeight - kBottom;
     out << "<g stroke=\"#444\" stroke-width=\"1\">\n"
@@ -117,13 +135,18 @@ void axes(std::ostringstream& out, const Plot& plot, size_t points, Range range)
         << "<line x1=\"" << kLeft << "\" y1=\"" << bottom << "\" x2=\"" << kWidth - kRight
         << "\" y2=\"" << bottom << "\"/>\n</g>\n";
     out << "<g font-family=\"sans-serif\" font-size=\"11\" fill=\"#222\">\n";
-    for (int tick = 0; tick <= 4; ++tick) {
-        const double value = range.low + (range.high - range.low) * tick / 4.0;
+    const int ticks = static_cast<int>(std::lround((range.high - range.low) / step));
+    for (int tick = 0; tick <= ticks; ++tick) {
+        const double value = range.low + step * tick;
+        out << "<line x1=\"" << kLeft << "\" y1=\"" << number(plot.y(value)) << "\" x2=\""
+            << kWidth - kRight << "\" y2=\"" << number(plot.y(value))
+            << "\" stroke=\"#ddd\" stroke-width=\"1\"/>\n";
         out << "<text x=\"" << kLeft - 6 << "\" y=\"" << number(plot.y(value) + 4)
-            << "\" text-anchor=\"end\">" << number(value) << "</text>\n";
+            << "\" text-anchor=\"end\">" << number(std::fabs(value) < step / 1e6 ? 0 : value)
+            << "</text>\n";
     }
-    const size_t step = std::max<size_t>(1, (points + 9) / 10);
-    for (size_t index = 0; index < points; index += step) {
+    const size_t every = std::max<size_t>(1, (points + 9) / 10);
+    for (size_t index = 0; index < points; index += every) {
         out << "<text x=\"" << number(plot.x(index)) << "\" y=\"" << bottom + 16
             << "\" text-anchor=\"middle\">" << index << "</text>\n";
     }
@@ -197,7 +220,9 @@ std::string CurveWriter::svg(const std::string& title,
                              const std::vector<Orrery::tagCurveData>& records,
                              const SeriesNames& names)
 {
-    const Range range = sampleRange(records);
+    const Range samples = sampleRange(records);
+    const double step = tickStep(samples);
+    const Range range = roundRange(samples, step);
     const Plot plot(records.size(), range);
     std::ostringstream out;
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -207,7 +232,7 @@ std::string CurveWriter::svg(const std::string& title,
         << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
         << "<text x=\"" << kWidth / 2 << "\" y=\"24\" text-anchor=\"middle\" "
         << "font-family=\"sans-serif\" font-size=\"15\">" << xmlEscape(title) << "</text>\n";
-    axes(out, plot, records.size(), range);
+    axes(out, plot, records.size(), range, step);
     for (size_t series = 0; series < 4; ++series) {
         out << "<polyline class=\"series\" fill=\"none\" stroke=\"" << kColours[series]
             << "\" stroke-width=\"1.5\" points=\"";

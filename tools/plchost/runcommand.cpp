@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <iostream>
@@ -72,6 +73,13 @@ bool prepareFolder(const std::string& folder)
     return true;
 }
 
+std::string secondsText(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
 constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 constexpr int kPollsPerFrame = 2;
 constexpr size_t kLibraryLinesShown = 4;
@@ -113,8 +121,8 @@ int RunCommand::execute()
         return 2;
     }
     if (plain)
-        say("running " + _options.commonFile + " with " + _options.itemsFile + " for " +
-            (_options.duration > 0 ? std::to_string(_options.duration) + " s" : "until Ctrl-C"));
+        say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
+            (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
     HostMonitor monitor(plan, items, _options.outputFolder);
     LiveScreen screen(libraryOutput.terminalFd());
     std::deque<std::string> libraryLines;
