@@ -2,11 +2,11 @@
 // The host's side of the source: its commands on the wire, configuration and lifecycle.
 #include "plccommonfixture.h"
 
-#include "vexdbstoragefactory.h"
 #include "vexparseplccommon.h"
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -16,11 +16,6 @@ namespace {
 using Orrery::CvexByteArray;
 using Orrery::CvexPlcCommon;
 using Orrery::CvexVariant;
-
-Orrery::CvexAbstractDataStorage* storage()
-{
-    return Orrery::CvexDBStorageFactory::instance()->get(2);
-}
 
 template <typename Record> Record fromJson(const char* json)
 {

@@ -2,9 +2,6 @@
 // The conversation with the PLC: the start-up chain, the steady state and the supervision.
 #include "plccommonfixture.h"
 
-#include "vexcontroldatafactory.h"
-#include "vexdbstoragefactory.h"
-
 #include <algorithm>
 
 namespace plccommontest {
@@ -12,16 +9,6 @@ namespace {
 
 namespace reply = vexsim::reply;
 using Orrery::CvexVariant;
-
-Orrery::CvexAbstractDataStorage* storage()
-{
-    return Orrery::CvexDBStorageFactory::instance()->get(2);
-}
-
-Orrery::CvexAbstractControlData* controlData(int type)
-{
-    return Orrery::CvexControlDataFactory::instance()->get(type);
-}
 
 using LinkTest = PlcCommonTest;
 

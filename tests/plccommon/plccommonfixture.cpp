@@ -116,15 +116,25 @@ std::vector<unsigned int> moldIDs(unsigned int first, unsigned int count)
     return ids;
 }
 
+Orrery::CvexAbstractDataStorage* storage()
+{
+    return Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+Orrery::CvexAbstractControlData* controlData(int type)
+{
+    return Orrery::CvexControlDataFactory::instance()->get(type);
+}
+
 void PlcCommonTest::SetUp()
 {
-    Orrery::CvexDBStorageFactory::instance()->get(2)->clear();
+    storage()->clear();
     for (int type = 0; type < 3; ++type) {
-        Orrery::CvexControlDataFactory::instance()->get(type)->clear();
+        controlData(type)->clear();
     }
     for (unsigned int id : moldIDs(kFirstMoldID, kMoldCount)) {
-        Orrery::CvexDBStorageFactory::instance()->get(2)->addItem(
-            id, "mold" + std::to_string(id), 4, Orrery::CvexVariant(static_cast<int>(id * 10)));
+        storage()->addItem(id, "mold" + std::to_string(id), 4,
+                           Orrery::CvexVariant(static_cast<int>(id * 10)));
     }
     sourcePort = freeUdpPort();
     source = std::make_unique<Orrery::CvexPlcCommon>();

@@ -4,6 +4,8 @@
 #define PLCCOMMONFIXTURE_H
 
 #include "plcpeer.h"
+#include "vexabstractcontroldata.h"
+#include "vexabstractdatastorage.h"
 #include "vexplccommon.h"
 #include "vextestsupport.h"
 
@@ -44,6 +46,8 @@ uint32_t le32(const std::string& bytes, size_t pos);
 // Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
 ::testing::AssertionResult matchesPattern(const std::string& bytes, const std::string& pattern);
 std::vector<unsigned int> moldIDs(unsigned int first, unsigned int count);
+Orrery::CvexAbstractDataStorage* storage();
+Orrery::CvexAbstractControlData* controlData(int type);
 
 class PlcCommonTest : public ::testing::Test {
 protected:
