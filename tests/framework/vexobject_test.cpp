@@ -124,13 +124,6 @@ TEST(CvexObjectTree, ChildDeletedFirstLeavesItsParent)
     EXPECT_EQ(TrackedObject::alive, 0);
 }
 
-TEST(CvexObject, KeepsItsName)
-{
-    CvexObject object;
-    object.setName("worker");
-    EXPECT_EQ(object.name(), "worker");
-}
-
 TEST(CvexObject, CreatedOutsideAnyThreadBelongsToNone)
 {
     CvexObject object;

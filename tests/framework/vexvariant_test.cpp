@@ -24,15 +24,6 @@ TEST(CvexVariantBytes, ConstDataPointsAtTheHeldValue)
     EXPECT_EQ(heldBytes(CvexVariant(), 8), "00 00 00 00 00 00 00 00");
 }
 
-TEST(CvexVariant, TellsWhatItHolds)
-{
-    EXPECT_EQ(CvexVariant().type(), CvexVariant::Null);
-    EXPECT_TRUE(CvexVariant().isNull());
-    EXPECT_EQ(CvexVariant(1).type(), CvexVariant::Int);
-    EXPECT_EQ(CvexVariant(1u).type(), CvexVariant::UInt);
-    EXPECT_EQ(CvexVariant(1.0).type(), CvexVariant::Double);
-}
-
 TEST(CvexVariant, ValuesOfDifferentKindsAreNotEqual)
 {
     EXPECT_EQ(CvexVariant(7), CvexVariant(7));
