@@ -28,6 +28,7 @@ public:
     // bytes for Null).
     const void* constData() const;
 
+    // Equal when both hold the same kind and value: CvexVariant(1) != CvexVariant(1u).
     friend VEX_KERNEL_EXPORT bool operator==(const CvexVariant& a, const CvexVariant& b);
     friend VEX_KERNEL_EXPORT bool operator!=(const CvexVariant& a, const CvexVariant& b);
 
