@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Replies of the PLC: results, stored values, log entries and diagnostic lines.
 #include "plcprotocoltest.h"
-#include "vexplcactionprotocol.h"
 #include "vexplcactualprotocol.h"
 #include "vexplcalarmprotocol.h"
-#include "vexplccantransmitprotocol.h"
-#include "vexplccurveprotocol.h"
-#include "vexplclinestatusprotocol.h"
-#include "vexplcmoldsetprotocol.h"
-#include "vexplcmoldsetstatusprotocol.h"
+#include "vexplcprotocolfactory.h"
 #include "vexplcreadparamprotocol.h"
 #include "vexplctriggerconfirmprotocol.h"
-#include "vexplctriggerprotocol.h"
-#include "vexplcwriteparamprotocol.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,7 +65,123 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueRow{"09 00 00 00 00 01 01 00 00 00", CvexVariant()},
                       ValueRow{"09 00 00 00 0A 01 01 00 00 00", CvexVariant()}));
 
-TEST_F(ParseTest, OnlyValidRecordsAreCountedAndStored)
+struct Reply {
+    const char* name;
+    int code;
+    const char* datagram;
+    int result;
+    Lines lines;
+};
+
+void PrintTo(const Reply& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class ReplyTest : public ParseTest, public ::testing::WithParamInterface<Reply> {};
+
+TEST_P(ReplyTest, GivesResultAndDiagnosticLines)
+{
+    CvexPlcProtocolFactory factory;
+    const vextest::StdoutCapture capture;
+    EXPECT_EQ(factory.protocol(GetParam().code)->parseProtocol(wire(GetParam().datagram)),
+              GetParam().result);
+    EXPECT_EQ(capture.lines(), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryType, ReplyTest,
+    ::testing::Values(
+        Reply{"ReadEmptyPayload", 1002, "88 55 0E 00 EA 03 00 00 00 00 00 00 88 66", -1, {}},
+        Reply{"ReadNoWholeRecord",
+              1002,
+              "88 55 17 00 EA 03 00 00 00 00 01 00 01 00 00 00 04 01 0B 00 00 88 66",
+              0,
+              {}},
+        Reply{"WriteCountsAcceptedRecords",
+              1003,
+              "88 55 2C 00 EB 03 00 00 00 00 03 00 01 00 00 00 04 01 0B 00 00 00 "
+              "02 00 00 00 04 01 0C 00 00 00 03 00 00 00 04 00 0D 00 00 00 88 66",
+              2,
+              {}},
+        Reply{"ActionStates",
+              1006,
+              "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 01 00 00 80 88 66",
+              1,
+              {"state: 1", "state: 2147483649"}},
+        Reply{
+            "ActionNoStates", 1006, "88 55 12 00 EE 03 00 00 00 00 00 00 01 00 00 00 88 66", 0, {}},
+        Reply{"ActionCountBeyondDatagram",
+              1006,
+              "88 55 17 00 EE 03 00 00 00 00 05 00 00 00 00 80 02 00 00 80 07 88 66",
+              2,
+              {"state: 2147483648", "state: 2147483650"}},
+        Reply{"ActionTooShort", 1006, "88 55 0E 00 EE 03 00 00 00 00 01 00 88", -1, {}},
+        Reply{"AlarmCountZero",
+              1004,
+              "88 55 14 00 EC 03 00 00 00 00 00 00 03 00 E8 03 00 00 88 66",
+              -1,
+              {}},
+        Reply{"LineStatus",
+              1007,
+              "88 55 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66",
+              2,
+              {}},
+        Reply{"LineStatusNegative",
+              1007,
+              "88 55 14 00 EF 03 00 00 00 00 01 00 FF FF FF FF 00 00 88 66",
+              -1,
+              {}},
+        Reply{"LineStatusShort",
+              1007,
+              "88 55 13 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 88 66",
+              65535,
+              {}},
+        Reply{"LineStatusRequestMark",
+              1007,
+              "99 88 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66",
+              65535,
+              {}},
+        Reply{"MoldSetStatus",
+              1008,
+              "88 55 12 00 F0 03 00 00 00 00 01 00 78 00 00 00 88 66",
+              120,
+              {}},
+        Reply{"MoldSetStatusNot18Bytes",
+              1008,
+              "88 55 14 00 F0 03 00 00 00 00 01 00 78 00 00 00 00 00 88 66",
+              -1,
+              {}},
+        Reply{"MoldSetAccepted", 1009, "88 55 0E 00 F1 03 00 00 00 00 FF FF 88 66", 65535, {}},
+        Reply{"MoldSetTooShort", 1009, "88 55 0E 00 F1 03 00 00 00 00 32 00 88", -1, {}},
+        Reply{"Curve", 1005, "88 55 12 00 ED 03 00 00 00 00 01 00 01 00 00 00 88 66", -1, {}},
+        Reply{"CanTransmit", 1016, "88 55 0E 00 F8 03 00 00 00 00 00 00 88 66", -1, {}},
+        Reply{"TriggerConfigureError",
+              1017,
+              "88 55 10 00 F9 03 00 00 07 00 DF FF 00 00 88 66",
+              7,
+              {"groupID: 7 plc trigger configure error"}},
+        Reply{"TriggerMemoryOverflow",
+              1017,
+              "88 55 10 00 F9 03 00 00 08 00 FF FF 00 00 88 66",
+              8,
+              {"groupID: 8 plc trigger memory overflow"}},
+        Reply{"TriggerDataRequestError",
+              1017,
+              "88 55 10 00 F9 03 00 00 09 00 DE FF 00 00 88 66",
+              9,
+              {"groupID: 9 plc trigger data request error"}},
+        Reply{"TriggerFailedEntryBeyondDatagram",
+              1017,
+              "88 55 10 00 F9 03 00 00 03 00 00 00 03 00 F4 01 00 00 02 00 0A 00 00",
+              3,
+              {"Failed ID: 1f4 Error Code: 2"}},
+        Reply{"TriggerTooShort", 1017, "88 55 10 00 F9 03 00 00 03 00 00 00 00", -1, {}},
+        Reply{
+            "TriggerRequestMark", 1017, "99 88 10 00 F9 03 00 00 03 00 00 00 00 00 88 66", -1, {}}),
+    [](const ::testing::TestParamInfo<Reply>& info) { return std::string(info.param.name); });
+
+TEST_F(ParseTest, ReadReplyStoresOnlyValidRecords)
 {
     CvexPlcReadParamProtocol protocol;
     EXPECT_EQ(protocol.parseProtocol(commonReply(1002, 3,
@@ -82,46 +192,17 @@ TEST_F(ParseTest, OnlyValidRecordsAreCountedAndStored)
     EXPECT_EQ(storage()->value(1), CvexVariant(11));
     EXPECT_TRUE(storage()->value(2).isNull());
     EXPECT_EQ(storage()->value(3), CvexVariant(13));
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1002, 0, "")), -1);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1002, 0, "01 00 00 00 04 01 0B 00 00")), 0);
-}
-
-TEST_F(ParseTest, WriteReplyCountsAcceptedRecordsAndStoresNothing)
-{
-    CvexPlcWriteParamProtocol protocol;
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1003, 3,
-                                                 "01 00 00 00 04 01 0B 00 00 00 "
-                                                 "02 00 00 00 04 01 0C 00 00 00 "
-                                                 "03 00 00 00 04 00 0D 00 00 00")),
-              2);
-    EXPECT_TRUE(storage()->itemIDs().empty());
-    EXPECT_TRUE(storage()->value(1).isNull());
-}
-
-TEST_F(ParseTest, ActionReplyReportsEveryStateInsideTheDatagram)
-{
-    CvexPlcActionProtocol protocol;
-    const vextest::StdoutCapture capture;
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1006, 2, "01 00 00 00 01 00 00 80")), 1);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1006, 0, "01 00 00 00")), 0);
-    // Claims five states, holds two whole ones and a stray byte before the tail.
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1006, 5, "00 00 00 80 00 00 00 80 07")), 2);
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 0E 00 EE 03 00 00 00 00 01 00 88")), -1);
-    EXPECT_EQ(capture.lines(),
-              (Lines{"state: 1", "state: 2147483649", "state: 2147483648", "state: 2147483648"}));
 }
 
 TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
 {
     CvexPlcAlarmProtocol protocol;
-    auto* alarms = plctest::controlData(0);
     EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 1, "03 00 E8 03 00 00")), 1000);
     EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 2, "01 09 02 00 00 00 04 00 FF FF FF FF")),
               2);
     EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 9, "05 00 07 00 00 00 06 00 08")), 7);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 0, "03 00 E8 03 00 00")), -1);
     EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 1, "03 00 E8 03")), -1);
-    const std::vector<CvexErrorLog> logged = alarms->errorLogs();
+    const std::vector<CvexErrorLog> logged = plctest::controlData(0)->errorLogs();
     ASSERT_EQ(logged.size(), 4u);
     const unsigned int numbers[] = {1000, 2, 0xFFFFFFFFu, 7};
     const unsigned short bytes[] = {3, 1, 4, 5};
@@ -130,53 +211,6 @@ TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
         EXPECT_EQ(logged[i].category, 1);
         EXPECT_EQ(logged[i].alarmByte, bytes[i]);
     }
-}
-
-TEST_F(ParseTest, LineStatusNeedsTwentyBytesAndTheReplyMark)
-{
-    CvexPlcLineStatusProtocol protocol;
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1007, 1, "02 00 00 00 00 00")), 2);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1007, 1, "FF FF FF FF 00 00")), -1);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1007, 1, "02 00 00 00 00")), 65535);
-    EXPECT_EQ(protocol.parseProtocol(wire("99 88 14 00 EF 03 00 00 00 00 01 00 "
-                                          "02 00 00 00 00 00 88 66")),
-              65535);
-}
-
-TEST_F(ParseTest, MoldSetRepliesGiveTheirCounts)
-{
-    CvexPlcMoldSetStatusProtocol status;
-    EXPECT_EQ(status.parseProtocol(commonReply(1008, 1, "78 00 00 00")), 120);
-    EXPECT_EQ(status.parseProtocol(commonReply(1008, 1, "78 00 00 00 00 00")), -1);
-    CvexPlcMoldSetProtocol moldSet;
-    EXPECT_EQ(moldSet.parseProtocol(wire("88 55 0E 00 F1 03 00 00 00 00 FF FF 88 66")), 65535);
-    EXPECT_EQ(moldSet.parseProtocol(wire("88 55 0E 00 F1 03 00 00 00 00 32 00 88")), -1);
-}
-
-TEST_F(ParseTest, CurveAndCanRepliesAreDiscarded)
-{
-    const CvexByteArray reply = commonReply(1005, 1, "01 00 00 00");
-    EXPECT_EQ(CvexPlcCurveProtocol().parseProtocol(reply), -1);
-    EXPECT_EQ(CvexPlcCANTransmitProtocol().parseProtocol(reply), -1);
-}
-
-TEST_F(ParseTest, TriggerReplyReportsStatusAndFailedEntries)
-{
-    CvexPlcTriggerProtocol protocol;
-    const vextest::StdoutCapture capture;
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 10 00 F9 03 00 00 07 00 DF FF 00 00 88 66")), 7);
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 10 00 F9 03 00 00 08 00 FF FF 00 00 88 66")), 8);
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 10 00 F9 03 00 00 09 00 DE FF 00 00 88 66")), 9);
-    // Claims three failed entries; one lies whole inside the datagram.
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 10 00 F9 03 00 00 03 00 00 00 03 00 "
-                                          "F4 01 00 00 02 00 0A 00 00")),
-              3);
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 10 00 F9 03 00 00 03 00 00 00 00")), -1);
-    EXPECT_EQ(protocol.parseProtocol(wire("99 88 10 00 F9 03 00 00 03 00 00 00 00 00 88 66")), -1);
-    EXPECT_EQ(
-        capture.lines(),
-        (Lines{"groupID: 7 plc trigger configure error", "groupID: 8 plc trigger memory overflow",
-               "groupID: 9 plc trigger data request error", "Failed ID: 1f4 Error Code: 2"}));
 }
 
 class TriggeredDataTest : public ParseTest {

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 
 using namespace Orrery;
 using plctest::hexOf;
@@ -69,6 +70,11 @@ struct Refusal {
     int expected;
     const char* diagnostic;
 };
+
+void PrintTo(const Refusal& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class RefusalTest : public plctest::PlcProtocolTest,
                     public ::testing::WithParamInterface<Refusal> {};
