@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+#include "curvewriter.h"
+
+#include "childprocess.h"
+#include "xmlcheck.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using plchost::CurveWriter;
+
+Orrery::tagCurveData record(double a, double b, double c, double d)
+{
+    Orrery::tagCurveData data{};
+    data.samples[0] = a;
+    data.samples[1] = b;
+    data.samples[2] = c;
+    data.samples[3] = d;
+    return data;
+}
+
+const CurveWriter::SeriesNames kNames = {"Injection pressure", "Screw position, mm",
+                                         "Speed \"set\"", "Melt <temp> & more"};
+
+TEST(CurveWriter, CsvHasAHeaderAndOneRowPerRecord)
+{
+    const std::string csv =
+        CurveWriter::csv({record(1, 2.5, -3, 0.125), record(4, 5, 6, 7)}, kNames);
+    EXPECT_EQ(csv, "record,Injection pressure,\"Screw position, mm\",\"Speed \"\"set\"\"\","
+                   "Melt <temp> & more\n"
+                   "0,1,2.5,-3,0.125\n"
+                   "1,4,5,6,7\n");
+}
+
+TEST(CurveWriter, SvgIsWellFormedWithFourSeriesAndALegend)
+{
+    std::vector<Orrery::tagCurveData> records;
+    for (int i = 0; i < 30; ++i)
+        records.push_back(record(i, 100 - i, std::sin(i), 220));
+    const std::string svg = CurveWriter::svg("Curve 1", records, kNames);
+    const auto document = vextest::readXml(svg);
+    ASSERT_EQ(document.error, "");
+    const auto series = document.named("polyline");
+    ASSERT_EQ(series.size(), 4u);
+    for (const auto* polyline : series) {
+        const std::string& points = polyline->attributes.at("points");
+        EXPECT_EQ(std::count(points.begin(), points.end(), ','), 30) << points;
+    }
+    EXPECT_EQ(document.named("svg").size(), 1u);
+    EXPECT_NE(svg.find(">Melt &lt;temp&gt; &amp; more</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Screw position, mm</text>"), std::string::npos);
+}
+
+TEST(CurveWriter, SamplesThatAreNotNumbersLeaveGapsNotBrokenPoints)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto document =
+        vextest::readXml(CurveWriter::svg("t", {record(1, nan, 1, 1), record(2, 2, 2, 2)}, kNames));
+    ASSERT_EQ(document.error, "");
+    const auto series = document.named("polyline");
+    ASSERT_EQ(series.size(), 4u);
+    const std::string& second = series[1]->attributes.at("points");
+    EXPECT_EQ(std::count(second.begin(), second.end(), ','), 1) << second;
+    EXPECT_EQ(second.find("nan"), std::string::npos);
+}
+
+TEST(CurveWriter, WritesBothFilesNamedAfterCurveAndOrdinal)
+{
+    vextest::TempFolder folder;
+    CurveWriter writer(folder.path());
+    plchost::CurveFiles files;
+    ASSERT_TRUE(writer.write(1, 3, {record(1, 2, 3, 4)}, kNames, &files)) << writer.error();
+    EXPECT_EQ(files.csvPath, folder.path() + "/curve1-003.csv");
+    EXPECT_EQ(files.svgPath, folder.path() + "/curve1-003.svg");
+    EXPECT_EQ(vextest::readFile(files.csvPath), CurveWriter::csv({record(1, 2, 3, 4)}, kNames));
+    EXPECT_EQ(vextest::readXml(vextest::readFile(files.svgPath)).error, "");
+}
+
+TEST(CurveWriter, UnwritableFolderIsNamed)
+{
+    CurveWriter writer("/nonexistent/folder");
+    plchost::CurveFiles files;
+    EXPECT_FALSE(writer.write(2, 1, {record(1, 2, 3, 4)}, kNames, &files));
+    EXPECT_EQ(writer.error(),
+              "cannot write /nonexistent/folder/curve2-001.csv: No such file or directory");
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: MIT
+#include "hostmonitor.h"
+
+#include "childprocess.h"
+#include "itemdictionary.h"
+#include "vexcontroldatafactory.h"
+#include "vexdbstoragefactory.h"
+#include "vextestsupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Orrery::CvexVariant;
+
+Orrery::CvexAbstractDataStorage& storage()
+{
+    return *Orrery::CvexDBStorageFactory::instance()->get(2);
+}
+
+Orrery::CvexAbstractControlData& controlData(int type)
+{
+    return *Orrery::CvexControlDataFactory::instance()->get(type);
+}
+
+Orrery::tagCurveData record(double first)
+{
+    Orrery::tagCurveData data{};
+    for (int i = 0; i < 4; ++i)
+        data.samples[i] = first + i;
+    return data;
+}
+
+// The monitor sees the source only through the stand-ins; the tests write into them what the
+// source would have written and check what the host reports.
+class HostMonitorTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        storage().clear();
+        for (int type = 0; type < 3; ++type)
+            controlData(type).clear();
+        vextest::TempFile file(R"([
+          {"ID": 1001, "Name": "Nozzle temperature", "DataType": 7, "Value": 240.0},
+          {"ID": 1002, "Name": "Screw speed", "DataType": 3, "Value": 120},
+          {"ID": 4001, "Name": "Cycle", "DataType": 8, "ValueT": 9, "Value": 28.5},
+          {"ID": 4002, "Name": "Count", "DataType": 6, "ValueT": 4, "Value": 7},
+          {"ID": 4101, "Name": "Rejects", "DataType": 5, "ValueT": 3, "Value": 0},
+          {"ID": 5001, "Name": "Pressure", "DataType": 8, "ValueT": 9}
+        ])");
+        ASSERT_TRUE(_items.load(file.path()));
+        _items.fillStorage(storage());
+        _plan.sourceIP = "127.0.0.1";
+        _plan.sourcePort = 30001;
+        _plan.hostIP = "127.0.0.1";
+        _plan.hostPort = 30002;
+        _plan.lineCycleTime = 3000;
+        _plan.actualIDs = {1001, 1002};
+        for (unsigned int id = 2001; id <= 2120; ++id)
+            _plan.moldBlockIDs.push_back(id);
+        _plan.triggers = {{2, {4001, 4002}}, {5, {4101}}, {101, {5001, 5002, 5003, 5004}}};
+    }
+    void TearDown() override
+    {
+        storage().clear();
+        for (int type = 0; type < 3; ++type)
+            controlData(type).clear();
+    }
+
+    plchost::ItemDictionary _items;
+    plchost::HostPlan _plan;
+    vextest::TempFolder _folder;
+};
+
+TEST_F(HostMonitorTest, LinkChangesAreReportedOnceWithTheirMeaning)
+{
+    plchost::HostMonitor monitor(_plan, _items, _folder.path());
+    EXPECT_EQ(monitor.poll(0, 0.0), std::vector<std::string>{"link state 0: offline (no datagram "
+                                                             "from 127.0.0.1:30002 for 3000 ms, "
+                                                             "or not heard from yet)"});
+    EXPECT_TRUE(monitor.poll(0, 0.1).empty());
+    EXPECT_EQ(monitor.poll(1, 0.5), std::vector<std::string>{"link state 1: mold set download "
+                                                             "requested: sending mold block 1 "
+                                                             "(120 IDs in 3 packs)"});
+    EXPECT_EQ(monitor.poll(3, 1.3),
+              std::vector<std::string>{"link state 3: online after 1.3 s: mold set confirmed, "
+                                       "actual values subscribed, triggers being sent"});
+    EXPECT_EQ(monitor.poll(65535, 2.0),
+              std::vector<std::string>{"link state 65535: version mismatch: the PLC refuses "
+                                       "protocol version 0"});
+    EXPECT_EQ(monitor.summary()[1], "link: final state 65535 (version mismatch); reached state 3 "
+                                    "after 1.3 s; states seen 0 -> 1 -> 3 -> 65535");
+}
+
+TEST_F(HostMonitorTest, StoredValuesAlarmsAndMonitoringPacketsBecomeEvents)
+{
+    plchost::HostMonitor monitor(_plan, _items, _folder.path());
+    monitor.poll(3, 0.0);
+    storage().setValue(1001, CvexVariant(241.5));
+    storage().setValue(4001, CvexVariant(29.5));
+    storage().setValue(4002, CvexVariant(8u));
+    controlData(1).addMoniLog();
+    controlData(0).addErrorLog(1000, 1, 3);
+    EXPECT_EQ(monitor.poll(3, 0.2),
+              (std::vector<std::string>{
+                  "actual values flowing after 0.2 s (2 IDs subscribed)",
+                  "triggered data group 2 stored and confirmed: Cycle=29.5; Count=8",
+                  "alarm 1000 (alarm byte 3) logged and answered"}));
+
+    // Two monitoring packets between polls, one with the same values: both are counted.
+    controlData(1).addMoniLog();
+    controlData(1).addMoniLog();
+    storage().setValue(4101, CvexVariant(1));
+    EXPECT_EQ(monitor.poll(3, 0.4),
+              (std::vector<std::string>{
+                  "triggered data group 2 (2 packets) stored and confirmed: Cycle=29.5; Count=8",
+                  "triggered data group 5 stored and confirmed: Rejects=1"}));
+    EXPECT_TRUE(monitor.poll(3, 0.6).empty());
+
+    const auto& view = monitor.view();
+    EXPECT_EQ(view.actuals[0].changes, 1u);
+    EXPECT_DOUBLE_EQ(view.actuals[0].changedAt, 0.2);
+    EXPECT_EQ(view.actuals[1].changes, 0u);
+    const auto summary = monitor.summary();
+    EXPECT_EQ(summary[2], "actual values: 1 of 2 IDs updated, 1 changes seen");
+    EXPECT_EQ(summary[3], "triggered data stored and confirmed: group 2: 3 packets; group 5: 1 "
+                          "updates");
+    EXPECT_EQ(summary[4], "alarms logged and answered: 1");
+}
+
+TEST_F(HostMonitorTest, SavedCurvesAreWrittenAsTheyAppearAndOpenOnesAreNot)
+{
+    plchost::HostMonitor monitor(_plan, _items, _folder.path());
+    monitor.poll(3, 0.0);
+    for (double first : {1.0, 5.0, 9.0})
+        controlData(2).addCurveLog(1, record(first));
+    controlData(2).saveCurveLog(1);
+    controlData(2).addCurveLog(1, record(20)); // the next curve, still open
+    const std::string csv = _folder.path() + "/curve1-001.csv";
+    const std::string svg = _folder.path() + "/curve1-001.svg";
+    EXPECT_EQ(monitor.poll(3, 0.5),
+              std::vector<std::string>{"curve 1 saved (#1, 3 records): " + csv + ", " + svg});
+    EXPECT_EQ(vextest::readFile(csv), "record,Pressure,ID 5002,ID 5003,ID 5004\n"
+                                      "0,1,2,3,4\n1,5,6,7,8\n2,9,10,11,12\n");
+    EXPECT_TRUE(monitor.poll(3, 0.7).empty());
+
+    controlData(2).saveCurveLog(1);
+    const auto events = monitor.poll(3, 0.9);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].rfind("curve 1 saved (#2, 1 records): ", 0), 0u) << events[0];
+    EXPECT_EQ(monitor.summary()[5], "curves saved: 2");
+    EXPECT_EQ(monitor.summary()[6], "files written: 4");
+}
+
+TEST_F(HostMonitorTest, ACurveThatCannotBeWrittenIsReportedNotLost)
+{
+    plchost::HostMonitor monitor(_plan, _items, "/nonexistent/folder");
+    controlData(2).addCurveLog(1, record(1));
+    controlData(2).saveCurveLog(1);
+    EXPECT_EQ(monitor.poll(3, 0.1).back(),
+              "curve 1 saved but not written: cannot write /nonexistent/folder/curve1-001.csv: No "
+              "such file or directory");
+    EXPECT_EQ(monitor.summary()[6], "files written: 0, 1 failed");
+}
+
+} // namespace

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include "itemdictionary.h"
+
+#include "vexdbstoragefactory.h"
+#include "vextestsupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Orrery::CvexVariant;
+
+TEST(ItemDictionary, FillsTheStorageWithNamesTypesValuesAndValueTypes)
+{
+    vextest::TempFile file(R"([
+      {"ID": 1001, "Name": "Barrel zone 1 temperature", "DataType": 7, "Value": 220.5},
+      {"ID": 1018, "Name": "Shot counter", "DataType": 6, "Value": 4000000000},
+      {"ID": 4102, "Name": "Mold temperature deviation", "DataType": 3, "ValueT": 2, "Value": -7},
+      {"ID": 5001, "Name": "Injection pressure curve", "DataType": 8, "ValueT": 9}
+    ])");
+    plchost::ItemDictionary items;
+    ASSERT_TRUE(items.load(file.path())) << items.errors().front();
+    auto& storage = *Orrery::CvexDBStorageFactory::instance()->get(2);
+    storage.clear();
+    items.fillStorage(storage);
+
+    EXPECT_EQ(storage.value(1001), CvexVariant(220.5));
+    EXPECT_EQ(storage.value(1018), CvexVariant(4000000000u));
+    EXPECT_EQ(storage.value(4102), CvexVariant(-7));
+    EXPECT_TRUE(storage.value(5001).isNull());
+    EXPECT_EQ(storage.dataItem(4102).dataType, 3);
+    EXPECT_EQ(storage.itemProperty(4102, "ValueT"), CvexVariant(2u));
+    EXPECT_TRUE(storage.itemProperty(1001, "ValueT").isNull());
+    EXPECT_EQ(storage.dataID("Shot counter"), 1018u);
+    EXPECT_EQ(items.label(5001), "Injection pressure curve");
+    EXPECT_EQ(items.label(9999), "ID 9999");
+    storage.clear();
+}
+
+struct BadItems {
+    const char* name;
+    std::string json;
+    std::string error; // after "FILE: "
+};
+
+class BadItemFiles : public testing::TestWithParam<BadItems> {};
+
+TEST_P(BadItemFiles, AreRefusedWithTheItemAndTheReason)
+{
+    vextest::TempFile file(GetParam().json);
+    plchost::ItemDictionary items;
+    EXPECT_FALSE(items.load(file.path()));
+    ASSERT_FALSE(items.errors().empty());
+    EXPECT_EQ(items.errors().front(), file.path() + ": " + GetParam().error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ItemDictionary, BadItemFiles,
+    testing::Values(
+        BadItems{"NotAnArray", R"({"ID": 1})",
+                 "the item dictionary must be an array of item objects, not an object"},
+        BadItems{"Empty", "[]", "the item dictionary holds no items"},
+        BadItems{"UnknownDataType", R"([{"ID": 5, "Name": "a", "DataType": 12}])",
+                 "item 1 (ID 5): \"DataType\" 12 is not a data type code (1 to 9)"},
+        BadItems{"ValueOutOfRange", R"([{"ID": 5, "Name": "a", "DataType": 1, "Value": 128}])",
+                 "item 1 (ID 5): \"Value\" 128 does not fit data type 1 (signed 8-bit)"},
+        BadItems{"FractionForAnInteger", R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": 2.5}])",
+                 "item 1 (ID 5): \"Value\" 2.5 does not fit data type 4 (signed 32-bit)"},
+        BadItems{"UnknownValueType", R"([{"ID": 5, "Name": "a", "DataType": 4, "ValueT": 10}])",
+                 "item 1 (ID 5): \"ValueT\" 10 is not a storage value type (1 to 9, 13 or 14)"},
+        BadItems{"MissingName", R"([{"ID": 5, "DataType": 4}])",
+                 "item 1 (ID 5): \"Name\" is missing"},
+        BadItems{"ValueNotANumber", R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": "12"}])",
+                 "item 1 (ID 5): \"Value\" must be a number, not a string"},
+        BadItems{"MisspelledKey", R"([{"ID": 5, "Name": "a", "Datatype": 4, "DataType": 4}])",
+                 "item 1 (ID 5): unknown key \"Datatype\" (expected ID, Name, DataType, ValueT, "
+                 "Value)"},
+        BadItems{
+            "DuplicateID",
+            R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 5, "Name": "b", "DataType": 4}])",
+            "item 2 (ID 5): ID 5 is already used by \"a\""},
+        BadItems{
+            "DuplicateName",
+            R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 6, "Name": "a", "DataType": 4}])",
+            "item 2 (ID 6): the name \"a\" is already used by ID 5"}),
+    [](const testing::TestParamInfo<BadItems>& info) { return std::string(info.param.name); });
+
+TEST(ItemDictionary, SyntaxErrorNamesLineAndColumn)
+{
+    vextest::TempFile file("[\n{\"ID\": 5,}\n]");
+    plchost::ItemDictionary items;
+    EXPECT_FALSE(items.load(file.path()));
+    EXPECT_EQ(items.errors(), std::vector<std::string>{file.path() + ":2:10: JSON syntax error: "
+                                                                     "Missing a name for object "
+                                                                     "member."});
+}
+
+TEST(ItemDictionary, UnreadableFileIsNamed)
+{
+    plchost::ItemDictionary items;
+    EXPECT_FALSE(items.load("/nonexistent/items.json"));
+    ASSERT_EQ(items.errors().size(), 1u);
+    EXPECT_EQ(items.errors()[0],
+              "/nonexistent/items.json: cannot read the file: No such file or directory");
+}
+
+} // namespace

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: MIT
+// plchost as a user meets it: exit codes and the messages on standard error for bad input, and
+// the one-shot commands against a running plcsim.
+#include "childprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kExampleCommon = VEXPLC_SOURCE_DIR "/examples/common.json";
+const std::string kExampleItems = VEXPLC_SOURCE_DIR "/examples/items.json";
+
+vextest::ProcessResult plchost(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv = {PLCHOST_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return vextest::runProcess(argv, 60s);
+}
+
+// The example common file with the given ports.
+std::string commonWithPorts(unsigned int hostPort, unsigned int plcPort)
+{
+    std::string text = vextest::readFile(kExampleCommon);
+    for (const auto& [from, to] : {std::pair<std::string, unsigned int>{"30001", hostPort},
+                                   std::pair<std::string, unsigned int>{"30002", plcPort}}) {
+        const size_t at = text.find("\"Port\": " + from);
+        EXPECT_NE(at, std::string::npos);
+        text.replace(at + 8, from.size(), std::to_string(to));
+    }
+    return text;
+}
+
+// Holds a UDP port on 127.0.0.1 for as long as it lives.
+class TakenPort {
+public:
+    TakenPort() : _fd(socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        EXPECT_EQ(bind(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        getsockname(_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        _port = ntohs(address.sin_port);
+    }
+    ~TakenPort() { close(_fd); }
+    TakenPort(const TakenPort&) = delete;
+    TakenPort& operator=(const TakenPort&) = delete;
+    unsigned int port() const { return _port; }
+
+private:
+    int _fd;
+    unsigned int _port = 0;
+};
+
+class PlchostCommandLine : public testing::Test {
+protected:
+    std::string write(const std::string& name, const std::string& content)
+    {
+        const std::string path = _folder.path() + "/" + name;
+        vextest::writeFile(path, content);
+        return path;
+    }
+    vextest::TempFolder _folder;
+};
+
+TEST_F(PlchostCommandLine, CheckExitsZeroForAUsableFileOnly)
+{
+    const auto good = plchost({"check", kExampleCommon, "--items", kExampleItems});
+    EXPECT_EQ(good.exitCode, 0) << good.err;
+    EXPECT_NE(good.out.find("Verdict: usable\n"), std::string::npos) << good.out;
+
+    const std::string broken = write("broken.json", "[{\"Type\": {\"ID\": 7}}]");
+    const auto bad = plchost({"check", broken});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.out.find("Verdict: not usable\n"), std::string::npos) << bad.out;
+    EXPECT_EQ(bad.err, "plchost: " + broken + " is not usable (2 error(s))\n");
+}
+
+TEST_F(PlchostCommandLine, UsageErrorsShowTheUsage)
+{
+    const auto result = plchost({"run", kExampleCommon});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err.rfind("plchost: \"run\" needs --items ITEMS\nusage:\n", 0), 0u)
+        << result.err;
+}
+
+TEST_F(PlchostCommandLine, RunRefusesATakenSrcPortAndNamesIt)
+{
+    TakenPort taken;
+    const std::string common = write("common.json", commonWithPorts(taken.port(), 9));
+    const auto result = plchost({"run", common, "--items", kExampleItems, "--duration", "1",
+                                 "--plain", "--out", _folder.path() + "/out"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "plchost: cannot use 127.0.0.1:" + std::to_string(taken.port()) +
+                              " (the \"Src\" endpoint of " + common +
+                              "): Address already in use\n");
+}
+
+TEST_F(PlchostCommandLine, RunRefusesItemsThatLeaveTheMoldSetWithoutValues)
+{
+    const std::string items = write("items.json", R"([
+      {"ID": 2001, "Name": "Stage 1 position", "DataType": 4}
+    ])");
+    const auto result = plchost({"run", kExampleCommon, "--items", items, "--plain"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("  error: items: mold set ID 2001 (Stage 1 position) has no "
+                              "\"Value\": its pack would be sent again forever\n"),
+              std::string::npos)
+        << result.err;
+}
+
+TEST_F(PlchostCommandLine, OneShotCommandsNameUnknownTargetsAndBadValues)
+{
+    const auto unknown = plchost({"upload", kExampleCommon, "--items", kExampleItems, "Nozzle"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err,
+              "plchost: \"Nozzle\" is neither a data ID nor a name in " + kExampleItems + "\n");
+
+    const auto range =
+        plchost({"download", kExampleCommon, "--items", kExampleItems, "Machine mode=300"});
+    EXPECT_EQ(range.exitCode, 2);
+    EXPECT_EQ(range.err, "plchost: 300 does not fit Machine mode (ID 1020, data type 1: signed "
+                         "8-bit)\n");
+
+    const auto code = plchost({"action", kExampleCommon, "start"});
+    EXPECT_EQ(code.exitCode, 2);
+    EXPECT_EQ(code.err, "plchost: \"start\" is not an action code (an unsigned 32-bit number)\n");
+}
+
+// The one-shot commands against a running plcsim on free ports.
+class PlchostWithSimulator : public PlchostCommandLine {
+protected:
+    void SetUp() override
+    {
+        const unsigned int hostPort = vextest::freeUdpPort();
+        const unsigned int plcPort = vextest::freeUdpPort();
+        _common = write("common.json", commonWithPorts(hostPort, plcPort));
+        _sim = std::make_unique<vextest::BackgroundProcess>(std::vector<std::string>{
+            PLCSIM_BINARY, "--bind", "127.0.0.1:" + std::to_string(plcPort), "--host",
+            "127.0.0.1:" + std::to_string(hostPort), "--version", "1", "--items", kExampleItems,
+            "--duration", "60"});
+    }
+
+    vextest::ProcessResult oneShot(const std::string& command,
+                                   const std::vector<std::string>& targets)
+    {
+        std::vector<std::string> arguments = {command,     _common, "--items",      kExampleItems,
+                                              "--timeout", "10",    "--wait-online"};
+        arguments.insert(arguments.end(), targets.begin(), targets.end());
+        return plchost(arguments);
+    }
+
+    std::string _common;
+    std::unique_ptr<vextest::BackgroundProcess> _sim;
+};
+
+TEST_F(PlchostWithSimulator, UploadPrintsWhatThePlcHolds)
+{
+    // The PLC holds the mold set the host downloaded on start-up.
+    const auto result = oneShot("upload", {"2001", "Injection stage 1 pressure"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("plchost: Injection stage 1 position (ID 2001) = 21222\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("plchost: Injection stage 1 pressure (ID 2003) = 0\n"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(PlchostWithSimulator, DownloadIsReadBack)
+{
+    const auto result = oneShot("download", {"Screw speed=130", "1009=812.5"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("plchost: Injection pressure (ID 1009): wrote 812.5, the PLC reads "
+                              "back 812.5\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("plchost: Screw speed (ID 1014): wrote 130, the PLC reads back "
+                              "130\n"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(PlchostWithSimulator, ActionReportsTheStates)
+{
+    const auto result = oneShot("action", {"5", "6"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("PLC Action: 22\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("plchost: action 5: state "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("plchost: action 6: state "), std::string::npos) << result.out;
+}
+
+} // namespace
