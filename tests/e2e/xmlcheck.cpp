@@ -1,181 +1,28 @@
 // SPDX-License-Identifier: MIT
 #include "xmlcheck.h"
 
-#include <cctype>
+#include <regex>
 
 namespace vextest {
 
 namespace {
 
-class XmlReader {
-public:
-    explicit XmlReader(const std::string& text) : _text(text) {}
+// A start, end or empty-element tag with double-quoted attributes, a comment, or the prolog.
+const std::regex kMarkup(R"(<(/?)([A-Za-z_][\w:.-]*)((?:\s+[\w:.-]+\s*=\s*"[^"<]*")*)\s*(/?)>)"
+                         R"(|<!--[\s\S]*?-->|<\?xml[^>]*\?>)");
+const std::regex kAttribute(R"re(([\w:.-]+)\s*=\s*"([^"]*)")re");
+    const std::regex kBadEntity(R"(&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9A-Fa-f]+);))");
 
-    XmlDocument read()
-    {
-        skipProlog();
-        while (_document.error.empty() && _at < _text.size()) {
-            if (_text.compare(_at, 4, "<!--") == 0)
-                skipPast("-->");
-            else if (_text[_at] == '<')
-                tag();
-            else
-                characters();
-        }
-        if (_document.error.empty() && !_open.empty())
-            fail("<" + _open.back() + "> is never closed");
-        if (_document.error.empty() && _roots != 1)
-            fail("the document has " + std::to_string(_roots) + " root elements");
-        return _document;
-    }
-
-private:
-    void fail(const std::string& why)
-    {
-        if (_document.error.empty())
-            _document.error = why + " (at byte " + std::to_string(_at) + ")";
-    }
-
-    void skipProlog()
-    {
-        if (_text.compare(0, 5, "<?xml") == 0)
-            skipPast("?>");
-    }
-
-    void skipPast(const std::string& end)
-    {
-        const size_t found = _text.find(end, _at);
-        if (found == std::string::npos) {
-            fail("unterminated " + end);
-            _at = _text.size();
-            return;
-        }
-        _at = found + end.size();
-    }
-
-    static bool nameChar(char c)
-    {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' ||
-               c == '.';
-    }
-
-    std::string name()
-    {
-        const size_t start = _at;
-        while (_at < _text.size() && nameChar(_text[_at]))
-            ++_at;
-        if (_at == start)
-            fail("a name is missing");
-        return _text.substr(start, _at - start);
-    }
-
-    void spaces()
-    {
-        while (_at < _text.size() && std::isspace(static_cast<unsigned char>(_text[_at])))
-            ++_at;
-    }
-
-    void checkEntities(const std::string& text)
-    {
-        for (size_t i = text.find('&'); i != std::string::npos; i = text.find('&', i + 1)) {
-            const size_t end = text.find(';', i);
-            const std::string entity = end == std::string::npos ? "" : text.substr(i, end - i + 1);
-            if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
-                entity != "&apos;" && entity.compare(0, 2, "&#") != 0)
-                fail("unknown or unterminated entity");
-        }
-    }
-
-    void tag()
-    {
-        ++_at;
-        if (_at < _text.size() && _text[_at] == '/') {
-            ++_at;
-            const std::string closing = name();
-            spaces();
-            if (_open.empty() || _open.back() != closing)
-                fail("</" + closing + "> does not close the open element");
-            else
-                _open.pop_back();
-            expect('>');
-            return;
-        }
-        XmlElement element;
-        element.name = name();
-        if (_open.empty())
-            ++_roots;
-        for (;;) {
-            spaces();
-            if (_at >= _text.size()) {
-                fail("unterminated tag <" + element.name);
-                return;
-            }
-            if (_text[_at] == '/' || _text[_at] == '>')
-                break;
-            attribute(element);
-            if (!_document.error.empty())
-                return;
-        }
-        const bool selfClosing = _text[_at] == '/';
-        _at += selfClosing ? 1 : 0;
-        expect('>');
-        if (!selfClosing)
-            _open.push_back(element.name);
-        _document.elements.push_back(element);
-    }
-
-    void attribute(XmlElement& element)
-    {
-        const std::string key = name();
-        spaces();
-        expect('=');
-        spaces();
-        if (_at >= _text.size() || (_text[_at] != '"' && _text[_at] != '\'')) {
-            fail("attribute " + key + " is not quoted");
-            return;
-        }
-        const char quote = _text[_at++];
-        const size_t end = _text.find(quote, _at);
-        if (end == std::string::npos) {
-            fail("attribute " + key + " is not terminated");
-            return;
-        }
-        const std::string value = _text.substr(_at, end - _at);
-        if (value.find('<') != std::string::npos)
-            fail("attribute " + key + " holds '<'");
-        checkEntities(value);
-        if (element.attributes.count(key) != 0)
-            fail("attribute " + key + " appears twice");
-        element.attributes[key] = value;
-        _at = end + 1;
-    }
-
-    void characters()
-    {
-        const size_t end = _text.find('<', _at);
-        const std::string text =
-            _text.substr(_at, end == std::string::npos ? std::string::npos : end - _at);
-        const bool blank = text.find_first_not_of(" \t\r\n") == std::string::npos;
-        if (_open.empty() && !blank)
-            fail("text outside the root element");
-        checkEntities(text);
-        _at = end == std::string::npos ? _text.size() : end;
-    }
-
-    void expect(char c)
-    {
-        if (_at >= _text.size() || _text[_at] != c)
-            fail(std::string("'") + c + "' expected");
-        else
-            ++_at;
-    }
-
-    const std::string& _text;
-    size_t _at = 0;
-    int _roots = 0;
-    std::vector<std::string> _open;
-    XmlDocument _document;
-};
+std::string checkText(const std::string& text, bool insideRoot)
+{
+    if (text.find('<') != std::string::npos)
+        return "a '<' that starts no well-formed tag";
+    if (std::regex_search(text, kBadEntity))
+        return "an unknown or unterminated entity";
+    if (!insideRoot && text.find_first_not_of(" \t\r\n") != std::string::npos)
+        return "text outside the root element";
+    return std::string();
+}
 
 } // namespace
 
@@ -191,7 +38,52 @@ std::vector<const XmlElement*> XmlDocument::named(const std::string& name) const
 
 XmlDocument readXml(const std::string& text)
 {
-    return XmlReader(text).read();
+    XmlDocument document;
+    std::vector<std::string> open;
+    int roots = 0;
+    size_t at = 0;
+    auto fail = [&](const std::string& why, size_t where) {
+        document.error = why + " (at byte " + std::to_string(where) + ")";
+        return document;
+    };
+    for (std::sregex_iterator it(text.begin(), text.end(), kMarkup), end; it != end; ++it) {
+        const std::smatch& tag = *it;
+        const size_t position = static_cast<size_t>(tag.position());
+        const std::string problem = checkText(text.substr(at, position - at), !open.empty());
+        if (!problem.empty())
+            return fail(problem, at);
+        at = position + static_cast<size_t>(tag.length());
+        if (!tag[2].matched)
+            continue; // comment or prolog
+        const std::string name = tag[2];
+        if (tag[1].length() > 0) {
+            if (open.empty() || open.back() != name)
+                return fail("</" + name + "> does not close the open element", position);
+            open.pop_back();
+            continue;
+        }
+        XmlElement element{name, {}};
+        const std::string attributes = tag[3];
+        for (std::sregex_iterator a(attributes.begin(), attributes.end(), kAttribute);
+             a != std::sregex_iterator(); ++a) {
+            if (!element.attributes.emplace((*a)[1], (*a)[2]).second)
+                return fail("attribute " + (*a)[1].str() + " appears twice", position);
+            if (std::regex_search((*a)[2].str(), kBadEntity))
+                return fail("an unknown entity in attribute " + (*a)[1].str(), position);
+        }
+        roots += open.empty() ? 1 : 0;
+        if (tag[4].length() == 0)
+            open.push_back(name);
+        document.elements.push_back(element);
+    }
+    const std::string problem = checkText(text.substr(at), !open.empty());
+    if (!problem.empty())
+        return fail(problem, at);
+    if (!open.empty())
+        return fail("<" + open.back() + "> is never closed", text.size());
+    if (roots != 1)
+        return fail("the document has " + std::to_string(roots) + " root elements", 0);
+    return document;
 }
 
 } // namespace vextest

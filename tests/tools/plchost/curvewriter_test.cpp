@@ -91,3 +91,17 @@ TEST(CurveWriter, UnwritableFolderIsNamed)
 }
 
 } // namespace
+
+namespace {
+
+// The SVG checks above are only as good as the reader behind them.
+TEST(CurveWriter, TheXmlReaderUsedHereRejectsBrokenDocuments)
+{
+    EXPECT_EQ(vextest::readXml("<svg><g/><polyline points=\"1,2\"/></svg>").error, "");
+    for (const char* broken :
+         {"<svg><g></svg>", "<svg><g a=1/></svg>", "<svg>a < b</svg>", "<svg>&nbsp;</svg>",
+          "<svg/><svg/>", "<svg><g a=\"1\" a=\"2\"/></svg>", "<svg>"})
+        EXPECT_NE(vextest::readXml(broken).error, "") << broken;
+}
+
+} // namespace
