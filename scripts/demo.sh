@@ -12,7 +12,7 @@ build_dir="$root/build/default"
 duration=15
 common="$root/examples/common.json"
 items="$root/examples/items.json"
-out="$root/demo-out"
+out="$root/build/demo-out"
 plain=()
 sim_args=()
 
@@ -21,7 +21,7 @@ usage() {
 usage: scripts/demo.sh [options]
   --duration S        how long plchost runs (default 15)
   --plain             plain event lines instead of the live screen (automatic without a terminal)
-  --out DIR           where curves and logs go (default demo-out)
+  --out DIR           where curves and logs go (default build/demo-out)
   --common FILE       common file (default examples/common.json); plcsim takes its endpoints
   --items FILE        item dictionary (default examples/items.json)
   --sim-arg ARG       one more plcsim argument, e.g. --sim-arg --loss --sim-arg 0.1 (repeatable)

@@ -130,18 +130,25 @@ ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::mill
     return child.stop();
 }
 
-unsigned int freeUdpPort()
+std::vector<unsigned int> freeUdpPorts(size_t count)
 {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot find a free UDP port");
-    close(fd);
-    return ntohs(address.sin_port);
+    std::vector<int> sockets;
+    std::vector<unsigned int> ports;
+    for (size_t i = 0; i < count; ++i) {
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot find a free UDP port");
+        sockets.push_back(fd);
+        ports.push_back(ntohs(address.sin_port));
+    }
+    for (const int fd : sockets)
+        close(fd);
+    return ports;
 }
 
 TempFolder::TempFolder()

@@ -48,8 +48,9 @@ private:
 ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                          const std::string& workingDirectory = std::string());
 
-// A UDP port on 127.0.0.1 that was free a moment ago (the system's pick for port 0).
-unsigned int freeUdpPort();
+// `count` different UDP ports on 127.0.0.1 that were free a moment ago (the system's picks for
+// port 0, all held until the last is chosen).
+std::vector<unsigned int> freeUdpPorts(size_t count);
 
 // A fresh, empty folder under the scratch directory, removed with the object.
 class TempFolder {

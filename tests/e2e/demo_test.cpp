@@ -57,8 +57,8 @@ protected:
     void SetUp() override
     {
         _common = _folder.path() + "/common.json";
-        vextest::writeFile(_common,
-                           commonFileWithPorts(vextest::freeUdpPort(), vextest::freeUdpPort()));
+        const auto ports = vextest::freeUdpPorts(2);
+        vextest::writeFile(_common, commonFileWithPorts(ports[0], ports[1]));
         _out = _folder.path() + "/out";
     }
 

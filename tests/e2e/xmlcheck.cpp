@@ -11,7 +11,7 @@ namespace {
 const std::regex kMarkup(R"(<(/?)([A-Za-z_][\w:.-]*)((?:\s+[\w:.-]+\s*=\s*"[^"<]*")*)\s*(/?)>)"
                          R"(|<!--[\s\S]*?-->|<\?xml[^>]*\?>)");
 const std::regex kAttribute(R"re(([\w:.-]+)\s*=\s*"([^"]*)")re");
-    const std::regex kBadEntity(R"(&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9A-Fa-f]+);))");
+const std::regex kBadEntity(R"(&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9A-Fa-f]+);))");
 
 std::string checkText(const std::string& text, bool insideRoot)
 {

@@ -140,8 +140,9 @@ class PlchostWithSimulator : public PlchostCommandLine {
 protected:
     void SetUp() override
     {
-        const unsigned int hostPort = vextest::freeUdpPort();
-        const unsigned int plcPort = vextest::freeUdpPort();
+        const auto ports = vextest::freeUdpPorts(2);
+        const unsigned int hostPort = ports[0];
+        const unsigned int plcPort = ports[1];
         _common = write("common.json", commonWithPorts(hostPort, plcPort));
         _sim = std::make_unique<vextest::BackgroundProcess>(std::vector<std::string>{
             PLCSIM_BINARY, "--bind", "127.0.0.1:" + std::to_string(plcPort), "--host",
