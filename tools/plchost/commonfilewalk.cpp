@@ -101,26 +101,29 @@ bool CommonFileWalk::readUint(const rapidjson::Value& object, const char* key,
 }
 
 std::vector<unsigned int> CommonFileWalk::readIDList(const rapidjson::Value& value,
-                                                     const std::string& where, bool* ok,
-                                                     bool isError)
+                                                     const std::string& where,
+                                                     const std::string& key, bool* ok,
+                                                     const IDListFailure& failure)
 {
     std::vector<unsigned int> ids;
     *ok = false;
     auto report = [&](const std::string& what) {
-        isError ? error(where, what) : warning(where, what);
+        const std::string text = quoted(key) + " " + what +
+                                 (failure.consequence.empty() ? "" : "; " + failure.consequence);
+        failure.isError ? error(where, text) : warning(where, text);
     };
     if (!value.IsArray()) {
         report("must be an array of unsigned integers, not " + JsonFile::typeName(value));
         return ids;
     }
     if (value.Empty()) {
-        report("is empty, which makes the list invalid");
+        report("is empty");
         return ids;
     }
     for (rapidjson::SizeType i = 0; i < value.Size(); ++i) {
         if (!value[i].IsUint()) {
             report("element " + std::to_string(i + 1) + " is " + JsonFile::typeName(value[i]) +
-                   ", not an unsigned integer, which makes the list invalid");
+                   ", not an unsigned integer, so the list is invalid");
             return ids;
         }
         ids.push_back(value[i].GetUint());
@@ -311,7 +314,8 @@ void CommonFileWalk::walkActual(const rapidjson::Value& type, const std::string&
         return;
     }
     bool ok = false;
-    _actual.ids = readIDList(*list, where + ", \"DataIDList\"", &ok, true);
+    _actual.ids = readIDList(*list, where, "DataIDList", &ok,
+                             {true, "the actual-value subscription is never sent"});
     if (!ok) {
         _actual.ids.clear();
         return;
@@ -390,7 +394,10 @@ void CommonFileWalk::walkMoldBlock(const rapidjson::Value& block, const std::str
         const std::string what = "no \"DataIDList\": the block cannot be downloaded";
         startUpBlock ? error(where, what) : warning(where, what);
     } else {
-        facts.ids = readIDList(*ids, where + ", \"DataIDList\"", &ok, startUpBlock);
+        facts.ids = readIDList(*ids, where, "DataIDList", &ok,
+                               {startUpBlock, startUpBlock ? "block 1 cannot be sent, so the link "
+                                                             "never reaches state 3"
+                                                           : "the block cannot be downloaded"});
         if (!ok)
             facts.ids.clear();
     }
@@ -406,7 +413,7 @@ void CommonFileWalk::walkMoldBlock(const rapidjson::Value& block, const std::str
         if (!list)
             continue;
         bool listOk = false;
-        const auto values = readIDList(*list, where + ", " + quoted(key), &listOk, false);
+        const auto values = readIDList(*list, where, key, &listOk, {false, ""});
         if (listOk && ok && values.size() != facts.ids.size())
             warning(where, quoted(key) + " has " + std::to_string(values.size()) + " entries for " +
                                std::to_string(facts.ids.size()) +
@@ -441,7 +448,8 @@ void CommonFileWalk::walkTrigger(const rapidjson::Value& type, const std::string
     }
     if (const rapidjson::Value* list = lastMember(type, "DataIDList")) {
         bool ok = false;
-        facts.ids = readIDList(*list, where + ", \"DataIDList\"", &ok, false);
+        facts.ids = readIDList(*list, where, "DataIDList", &ok,
+                               {false, "the PLC is asked to collect no data"});
         if (!ok)
             facts.ids.clear();
     } else if (facts.groupID < kCurveGroupBase) {

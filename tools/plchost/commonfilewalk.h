@@ -87,9 +87,14 @@ private:
                    const std::string& where);
     bool readUint(const rapidjson::Value& object, const char* key, const std::string& where,
                   unsigned int* out);
+    struct IDListFailure {
+        bool isError;
+        std::string consequence;
+    };
     // Elements before the first unusable one; `ok` false when the list is invalid.
     std::vector<unsigned int> readIDList(const rapidjson::Value& value, const std::string& where,
-                                         bool* ok, bool isError);
+                                         const std::string& key, bool* ok,
+                                         const IDListFailure& failure);
     size_t countParams(const rapidjson::Value& value, const std::string& where);
 
     // False when the library would stop reading (and reject the file) at this section.

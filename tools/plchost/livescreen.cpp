@@ -125,6 +125,9 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     groupLines(view, tail);
     alarmLines(view, tail);
     curveLines(view, tail);
+    tail.push_back("Events (latest)");
+    for (const std::string& line : frame.events)
+        tail.push_back("  " + line);
     tail.push_back("Library lines (latest)");
     for (const std::string& line : frame.libraryLines)
         tail.push_back("  " + line);
@@ -143,12 +146,14 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
 }
 
 void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double duration,
+                      const std::vector<std::string>& events,
                       const std::vector<std::string>& libraryLines)
 {
     ScreenFrame frame;
     frame.view = &view;
     frame.plan = &plan;
     frame.duration = duration;
+    frame.events = events;
     frame.libraryLines = libraryLines;
     terminalSize(&frame.rows, &frame.columns);
     std::string text = _started ? "\x1b[H" : "\x1b[?25l\x1b[H\x1b[2J";

@@ -17,6 +17,7 @@ struct ScreenFrame {
     const MonitorView* view = nullptr;
     const HostPlan* plan = nullptr;
     double duration = 0; // 0: until Ctrl-C
+    std::vector<std::string> events;
     std::vector<std::string> libraryLines;
     int rows = 40;
     int columns = 100;
@@ -30,7 +31,7 @@ public:
     LiveScreen& operator=(const LiveScreen&) = delete;
 
     void draw(const MonitorView& view, const HostPlan& plan, double duration,
-              const std::vector<std::string>& libraryLines);
+              const std::vector<std::string>& events, const std::vector<std::string>& libraryLines);
     // Leaves the last frame on the terminal and gives the cursor back.
     void finish();
 

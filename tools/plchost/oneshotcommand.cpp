@@ -84,12 +84,9 @@ int OneShotCommand::execute()
             std::cerr << "plchost: " << error << "\n";
         return 2;
     }
-    std::vector<unsigned int> ids;
-    std::map<unsigned int, Orrery::CvexVariant> values;
-    std::vector<unsigned int> codes;
-    const bool resolved = _options.command == "upload"     ? resolveIDs(&ids)
-                          : _options.command == "download" ? resolveAssignments(&values)
-                                                           : resolveCodes(&codes);
+    const bool resolved = _options.command == "upload"     ? resolveIDs(&_ids)
+                          : _options.command == "download" ? resolveAssignments(&_values)
+                                                           : resolveCodes(&_codes);
     if (!resolved)
         return 2;
     HostSession session;
@@ -229,17 +226,13 @@ int OneShotCommand::readBack(HostSession& session, const std::vector<unsigned in
 
 int OneShotCommand::upload(HostSession& session)
 {
-    std::vector<unsigned int> ids;
-    resolveIDs(&ids);
-    return readBack(session, ids, nullptr);
+    return readBack(session, _ids, nullptr);
 }
 
 int OneShotCommand::download(HostSession& session)
 {
-    std::map<unsigned int, Orrery::CvexVariant> values;
-    resolveAssignments(&values);
     std::map<unsigned int, Orrery::CvexVariant> pack;
-    for (const auto& [id, value] : values) {
+    for (const auto& [id, value] : _values) {
         pack[id] = value;
         if (pack.size() == kMaxParametersPerPacket) {
             session.source().downloadParam(pack);
@@ -249,15 +242,14 @@ int OneShotCommand::download(HostSession& session)
     if (!pack.empty())
         session.source().downloadParam(pack);
     std::vector<unsigned int> ids;
-    for (const auto& entry : values)
+    for (const auto& entry : _values)
         ids.push_back(entry.first);
-    return readBack(session, ids, &values);
+    return readBack(session, ids, &_values);
 }
 
 int OneShotCommand::action(HostSession& session)
 {
-    std::vector<unsigned int> codes;
-    resolveCodes(&codes);
+    const std::vector<unsigned int>& codes = _codes;
     // The states are reported only as the library's "state: N" lines; watch them pass.
     LibraryOutput output;
     char pattern[] = "/tmp/plchost-action-XXXXXX";

@@ -36,6 +36,9 @@ private:
 
     Options _options;
     ItemDictionary _items;
+    std::vector<unsigned int> _ids;                      // upload
+    std::map<unsigned int, Orrery::CvexVariant> _values; // download
+    std::vector<unsigned int> _codes;                    // action
 };
 
 } // namespace plchost

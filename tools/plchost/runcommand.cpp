@@ -82,50 +82,61 @@ std::string secondsText(double seconds)
 
 constexpr auto kPollPeriod = std::chrono::milliseconds(100);
 constexpr int kPollsPerFrame = 2;
-constexpr size_t kLibraryLinesShown = 4;
+constexpr size_t kRecentLinesShown = 4;
 
 } // namespace
 
 RunCommand::RunCommand(Options options) : _options(std::move(options)) {}
 
-int RunCommand::execute()
+bool RunCommand::prepare()
 {
     CommonFileCheck check(_options.commonFile);
-    ItemDictionary items;
-    const bool itemsLoaded = items.load(_options.itemsFile);
-    for (const std::string& error : items.errors())
+    const bool itemsLoaded = _items.load(_options.itemsFile);
+    for (const std::string& error : _items.errors())
         std::cerr << "plchost: " << error << "\n";
-    const bool usable = check.run() && itemsLoaded && check.checkItems(items);
-    if (!usable) {
+    if (!check.run() || !itemsLoaded || !check.checkItems(_items)) {
         std::cerr << "plchost: cannot run with " << _options.commonFile << ":\n";
         check.printProblems(std::cerr, true);
-        return 2;
+        return false;
     }
-    if (!prepareFolder(_options.outputFolder))
-        return 2;
-    const HostPlan plan = HostPlan::fromConfig(*check.config());
-    const bool plain = _options.plain || !isatty(STDOUT_FILENO);
+    _plan = HostPlan::fromConfig(*check.config());
+    return prepareFolder(_options.outputFolder);
+}
 
+int RunCommand::execute()
+{
+    if (!prepare())
+        return 2;
+    _plain = _options.plain || !isatty(STDOUT_FILENO);
     LibraryOutput libraryOutput;
     const std::string logPath = _options.outputFolder + "/library.log";
     std::string error;
-    if (!plain && !libraryOutput.divert(logPath, &error)) {
+    if (!_plain && !libraryOutput.divert(logPath, &error)) {
         std::cerr << "plchost: " << error << "\n";
         return 2;
     }
     StopSignals signals;
     HostSession session;
-    if (!session.start(_options.commonFile, plan, &items)) {
+    if (!session.start(_options.commonFile, _plan, &_items)) {
         libraryOutput.restore();
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
-    if (plain)
+    HostMonitor monitor(_plan, _items, _options.outputFolder);
+    watch(session, monitor, libraryOutput);
+    for (const std::string& line : monitor.summary())
+        say(line);
+    if (!_plain)
+        say("library lines: " + logPath);
+    return 0;
+}
+
+void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput& libraryOutput)
+{
+    if (_plain)
         say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
             (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
-    HostMonitor monitor(plan, items, _options.outputFolder);
     LiveScreen screen(libraryOutput.terminalFd());
-    std::deque<std::string> libraryLines;
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -133,33 +144,49 @@ int RunCommand::execute()
     for (int tick = 0;; ++tick) {
         const double now = elapsed();
         const bool last = g_stopRequested || (_options.duration > 0 && now >= _options.duration);
-        const auto events = monitor.poll(session.lineStatus(), now);
-        if (plain) {
-            for (const std::string& event : events)
-                say(event);
-        } else if (last || tick % kPollsPerFrame == 0) {
-            for (std::string& line : libraryOutput.newLines()) {
-                libraryLines.push_back(std::move(line));
-                if (libraryLines.size() > kLibraryLinesShown)
-                    libraryLines.pop_front();
-            }
-            screen.draw(monitor.view(), plan, _options.duration,
-                        {libraryLines.begin(), libraryLines.end()});
-        }
+        show(monitor.poll(session.lineStatus(), now), now);
+        if (!_plain && (last || tick % kPollsPerFrame == 0))
+            drawScreen(monitor, screen, libraryOutput);
         if (last)
             break;
         std::this_thread::sleep_until(started + kPollPeriod * (tick + 1));
     }
+    // What the source stored after the last poll (up to its stop) still belongs in the summary.
     session.stop();
+    const auto lastEvents = monitor.poll(monitor.view().lineStatus, elapsed());
     screen.finish();
     libraryOutput.restore();
+    _plain = true;
+    show(lastEvents, elapsed());
     if (g_stopRequested)
         say("stopped by signal");
-    for (const std::string& line : monitor.summary())
-        say(line);
-    if (!plain)
-        say("library lines: " + logPath);
-    return 0;
+}
+
+void RunCommand::show(const std::vector<std::string>& events, double now)
+{
+    for (const std::string& event : events) {
+        if (_plain) {
+            say(event);
+            continue;
+        }
+        char stamp[24];
+        std::snprintf(stamp, sizeof stamp, "%6.1f s  ", now);
+        _recentEvents.push_back(stamp + event);
+        if (_recentEvents.size() > kRecentLinesShown)
+            _recentEvents.pop_front();
+    }
+}
+
+void RunCommand::drawScreen(HostMonitor& monitor, LiveScreen& screen, LibraryOutput& libraryOutput)
+{
+    for (std::string& line : libraryOutput.newLines()) {
+        _libraryLines.push_back(std::move(line));
+        if (_libraryLines.size() > kRecentLinesShown)
+            _libraryLines.pop_front();
+    }
+    screen.draw(monitor.view(), _plan, _options.duration,
+                {_recentEvents.begin(), _recentEvents.end()},
+                {_libraryLines.begin(), _libraryLines.end()});
 }
 
 } // namespace plchost

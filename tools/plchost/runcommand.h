@@ -6,8 +6,18 @@
 #define PLCHOST_RUNCOMMAND_H
 
 #include "commandline.h"
+#include "hostplan.h"
+#include "itemdictionary.h"
+
+#include <deque>
+#include <string>
 
 namespace plchost {
+
+class HostMonitor;
+class HostSession;
+class LibraryOutput;
+class LiveScreen;
 
 class RunCommand {
 public:
@@ -16,7 +26,18 @@ public:
     int execute();
 
 private:
+    // Loads and judges the common file and the items; false (reported) when unusable.
+    bool prepare();
+    void watch(HostSession& session, HostMonitor& monitor, LibraryOutput& libraryOutput);
+    void show(const std::vector<std::string>& events, double now);
+    void drawScreen(HostMonitor& monitor, LiveScreen& screen, LibraryOutput& libraryOutput);
+
     Options _options;
+    ItemDictionary _items;
+    HostPlan _plan;
+    bool _plain = false;
+    std::deque<std::string> _recentEvents;
+    std::deque<std::string> _libraryLines;
 };
 
 } // namespace plchost
