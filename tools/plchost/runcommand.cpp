@@ -90,11 +90,13 @@ RunCommand::RunCommand(Options options) : _options(std::move(options)) {}
 
 bool RunCommand::prepare()
 {
+    if (!_items.load(_options.itemsFile)) {
+        for (const std::string& error : _items.errors())
+            std::cerr << "plchost: " << error << "\n";
+        return false;
+    }
     CommonFileCheck check(_options.commonFile);
-    const bool itemsLoaded = _items.load(_options.itemsFile);
-    for (const std::string& error : _items.errors())
-        std::cerr << "plchost: " << error << "\n";
-    if (!check.run() || !itemsLoaded || !check.checkItems(_items)) {
+    if (!check.run() || !check.checkItems(_items)) {
         std::cerr << "plchost: cannot run with " << _options.commonFile << ":\n";
         check.printProblems(std::cerr, true);
         return false;

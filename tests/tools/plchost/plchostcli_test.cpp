@@ -104,6 +104,14 @@ TEST_F(PlchostCommandLine, RunRefusesATakenSrcPortAndNamesIt)
                               "): Address already in use\n");
 }
 
+TEST_F(PlchostCommandLine, RunNamesAnUnreadableItemsFile)
+{
+    const auto result = plchost({"run", kExampleCommon, "--items", "/nonexistent/items.json"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "plchost: /nonexistent/items.json: cannot read the file: No such file "
+                          "or directory\n");
+}
+
 TEST_F(PlchostCommandLine, RunRefusesItemsThatLeaveTheMoldSetWithoutValues)
 {
     const std::string items = write("items.json", R"([
