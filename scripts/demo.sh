@@ -47,6 +47,7 @@ while (($# > 0)); do
 done
 
 if ((build)); then
+  bash "$root/scripts/install-deps.sh"
   echo "demo.sh: building (cmake --preset default) ..." >&2
   (cd "$root" && cmake --preset default >/dev/null && cmake --build --preset default) >&2
 fi

@@ -20,7 +20,9 @@
 namespace vexsim {
 
 struct SimulatorOptions {
-    uint16_t version = 0; // line status requests of another version are answered with 65535
+    // Line status requests of another version are answered with 65535. The default is the version
+    // of examples/common.json.
+    uint16_t version = 1;
     std::chrono::milliseconds shotInterval{2000};
     std::chrono::milliseconds alarmInterval{0};      // 0: alarms only on demand
     std::chrono::milliseconds moldChangeInterval{0}; // 0: mold changes only on demand

@@ -201,7 +201,7 @@ Simulates the PLC of a moulding machine on UDP for the vexplc host library.
   --host IP:PORT           where to send before the host's first datagram (127.0.0.1:30001)
   --duration SECONDS       end by itself after this time (default: run until SIGINT/SIGTERM)
   --items FILE             JSON array of {"ID","Name","DataType","ValueT","Value"} objects
-  --version N              protocol version; other versions get line status 65535 (default 0)
+  --version N              protocol version; other versions get line status 65535 (default 1)
   --shot-interval MS       time between simulated shots (default 2000)
   --alarm-interval MS      raise an alarm this often, 0 = only on SIGUSR1 or 'a' (10000)
   --mold-change-interval MS  simulate a mold change this often, 0 = only on SIGUSR2 or 'm'
