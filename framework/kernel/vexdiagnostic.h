@@ -14,7 +14,8 @@ namespace Orrery {
 // object goes out of scope, written as one line with a line end and a flush, under a process-wide
 // lock so that lines of different threads never interleave:
 //
-//     CvexDiagnostic() << "CvexPlcCommon::receiveData: Can't Find Protocol (Type: " << code << " )";
+//     CvexDiagnostic() << "CvexPlcCommon::receiveData: Can't Find Protocol (Type: " << code << "
+//     )";
 class VEX_KERNEL_EXPORT CvexDiagnostic {
 public:
     CvexDiagnostic() = default;

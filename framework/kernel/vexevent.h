@@ -48,7 +48,9 @@ public:
 class VEX_KERNEL_EXPORT CvexDataSensorEvent : public CvexEvent {
 public:
     explicit CvexDataSensorEvent(unsigned int dataID)
-        : CvexEvent(static_cast<Type>(User + 1)), _dataID(dataID) {}
+        : CvexEvent(static_cast<Type>(User + 1)), _dataID(dataID)
+    {
+    }
     unsigned int dataID() const { return _dataID; }
 
 private:

@@ -93,7 +93,10 @@ TempFile::TempFile(const std::string& content, const std::string& suffix)
     out << content;
 }
 
-TempFile::~TempFile() { std::remove(_path.c_str()); }
+TempFile::~TempFile()
+{
+    std::remove(_path.c_str());
+}
 
 std::string hex(const char* data, int size)
 {
