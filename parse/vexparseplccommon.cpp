@@ -6,8 +6,11 @@
 #include "vexfile.h"
 #include "vexstring.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <string_view>
 
 namespace Orrery {
@@ -22,23 +25,76 @@ bool keyIs(const Member& member, std::string_view key)
     return std::string_view(member.name.GetString(), member.name.GetStringLength()) == key;
 }
 
-// The records share one rule: only an object with at least one member is walked.
-bool hasMembers(const rapidjson::Value& value)
-{
-    return value.IsObject() && value.MemberCount() > 0;
-}
-
-// A value of another JSON type than uint leaves the field as it was.
-void readUint(const rapidjson::Value& value, unsigned int& field)
-{
-    if (value.IsUint())
-        field = value.GetUint();
-}
-
 const rapidjson::Value* findMember(const rapidjson::Value& object, const char* key)
 {
     const auto member = object.FindMember(key);
     return member == object.MemberEnd() ? nullptr : &member->value;
+}
+
+// One key of a record and what its value does to the record; false stops the walk.
+struct KeyHandler {
+    std::string_view key;
+    std::function<bool(const rapidjson::Value&)> apply;
+};
+
+// The frame every section record shares: only an object with at least one member is walked, its
+// members in order, so that a repeated key's last occurrence wins. True when the walk reached the
+// end, which is what makes the record valid.
+bool walkMembers(const rapidjson::Value& value, std::initializer_list<KeyHandler> handlers)
+{
+    if (!value.IsObject() || value.MemberCount() == 0)
+        return false;
+    for (const auto& member : value.GetObject()) {
+        const auto handler =
+            std::find_if(handlers.begin(), handlers.end(),
+                         [&member](const KeyHandler& h) { return keyIs(member, h.key); });
+        if (handler != handlers.end() && !handler->apply(member.value))
+            return false;
+    }
+    return true;
+}
+
+// A value of another JSON type than uint leaves the field as it was.
+KeyHandler uintKey(std::string_view key, unsigned int& field)
+{
+    return {key, [&field](const rapidjson::Value& value) {
+                if (value.IsUint())
+                    field = value.GetUint();
+                return true;
+            }};
+}
+
+// The nested record is built afresh from the value and replaces the field, validity included.
+template <typename Record> KeyHandler recordKey(std::string_view key, Record& field)
+{
+    return {key, [&field](const rapidjson::Value& value) {
+                field = Record(value);
+                return true;
+            }};
+}
+
+// The frame both number lists share: only a non-empty array is read; the first element that does
+// not convert ends the list, keeping the elements before it. True when every element converted.
+template <typename Word, typename Convert>
+bool readList(const rapidjson::Value& value, std::vector<Word>& list, Convert convert)
+{
+    if (!value.IsArray() || value.Empty())
+        return false;
+    for (const auto& element : value.GetArray()) {
+        Word word{};
+        if (!convert(element, word))
+            return false;
+        list.push_back(word);
+    }
+    return true;
+}
+
+bool uintWord(const rapidjson::Value& value, unsigned int& word)
+{
+    if (!value.IsUint())
+        return false;
+    word = value.GetUint();
+    return true;
 }
 
 int wordFromBits(std::uint32_t bits)
@@ -61,10 +117,9 @@ int floatWord(double number)
     return wordFromBits(static_cast<std::uint32_t>(bits & 0xFFFFFFFFu));
 }
 
-// How a number is written decides its word. RapidJSON marks a number written with a fraction or
-// an exponent as a double, and also an integer literal beyond the 64-bit range, which it cannot
-// tell apart from the same value written with an exponent; both take the floating-point path.
-// Integer literals that fit 64 but not 32 bits are refused.
+// How a number is written decides its word: RapidJSON keeps a number written with a fraction or
+// an exponent as a double, and integers as integers. Integer literals that fit 64 but not 32 bits
+// are refused; wider ones never reach here as numbers (see CommonFileTree).
 bool numberWord(const rapidjson::Value& value, int& word)
 {
     if (value.IsInt()) {
@@ -82,6 +137,61 @@ bool numberWord(const rapidjson::Value& value, int& word)
     return false;
 }
 
+// The text of a common file as the reader sees it. RapidJSON's reader works on a copy of a plain
+// string stream and writes the copy back after each value; on a stream of its own type it works
+// in place, so that a number's handler finds the stream just behind the number's text.
+struct TextStream : rapidjson::StringStream {
+    explicit TextStream(const char* text) : rapidjson::StringStream(text) {}
+};
+
+// The tree of a common file. RapidJSON hands an integer literal too wide for 64 bits to its
+// handler as a double, like the same value written with an exponent, yet a number list refuses
+// the one and encodes the other. Such a literal is therefore put into the tree as null, which no
+// record reads as a number: a uint key keeps its field, a list ends there.
+class CommonFileTree : public rapidjson::Document {
+public:
+    // False on a syntax error.
+    bool read(const char* text)
+    {
+        TextStream stream(text);
+        _stream = &stream;
+        bool parsed = false;
+        auto generate = [this, &stream, &parsed](rapidjson::Document&) {
+            // The iterative reader accepts exactly the texts the default one does, but keeps its
+            // nesting on the heap: a file of a million '[' must not exhaust the caller's stack.
+            rapidjson::Reader reader;
+            parsed = !reader.Parse<rapidjson::kParseIterativeFlag>(stream, *this).IsError();
+            return parsed;
+        };
+        Populate(generate);
+        _stream = nullptr;
+        return parsed;
+    }
+
+    // Called by the reader in place of the document's own handler.
+    bool Double(double number)
+    {
+        if (writtenAsInteger())
+            return Null();
+        return rapidjson::Document::Double(number);
+    }
+
+private:
+    bool writtenAsInteger() const
+    {
+        const std::string_view numberCharacters = "0123456789+-.eE";
+        const char* end = _stream->src_;
+        const char* begin = end;
+        while (begin != _stream->head_ &&
+               numberCharacters.find(begin[-1]) != std::string_view::npos)
+            --begin;
+        return std::string_view(begin, static_cast<std::size_t>(end - begin))
+                   .find_first_of(".eE") == std::string_view::npos;
+    }
+
+    const TextStream* _stream = nullptr;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -95,14 +205,8 @@ CvexParseArray::CvexParseArray(const rapidjson::Value& value)
 
 void CvexParseArray::parse(const rapidjson::Value& value)
 {
-    if (!value.IsArray() || value.Empty())
-        return;
-    for (const auto& element : value.GetArray()) {
-        if (!element.IsUint())
-            return;
-        _array.push_back(element.GetUint());
-    }
-    _valid = true;
+    if (readList(value, _array, uintWord))
+        _valid = true;
 }
 
 std::vector<unsigned int> CvexParseArray::array() const
@@ -136,17 +240,14 @@ CvexParseParamsArray::CvexParseParamsArray(const rapidjson::Value& value)
 
 void CvexParseParamsArray::parse(const rapidjson::Value& value)
 {
-    if (!value.IsArray() || value.Empty())
-        return;
-    for (const auto& element : value.GetArray()) {
-        int word = 0;
-        if (!numberWord(element, word)) {
-            CvexDiagnostic() << "Data Type Convert Error .....";
-            return;
-        }
-        _array.push_back(word);
-    }
-    _valid = true;
+    const auto convert = [](const rapidjson::Value& element, int& word) {
+        if (numberWord(element, word))
+            return true;
+        CvexDiagnostic() << "Data Type Convert Error .....";
+        return false;
+    };
+    if (readList(value, _array, convert))
+        _valid = true;
 }
 
 std::vector<int> CvexParseParamsArray::array() const
@@ -180,17 +281,13 @@ CvexParseProtocolData::CvexParseProtocolData(const rapidjson::Value& value)
 
 void CvexParseProtocolData::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "IP")) {
-            if (member.value.IsString())
-                _ip.assign(member.value.GetString(), member.value.GetStringLength());
-        } else if (keyIs(member, "Port")) {
-            readUint(member.value, _port);
-        }
-    }
-    _valid = true;
+    const auto ip = [this](const rapidjson::Value& text) {
+        if (text.IsString())
+            _ip.assign(text.GetString(), text.GetStringLength());
+        return true;
+    };
+    if (walkMembers(value, {{"IP", ip}, uintKey("Port", _port)}))
+        _valid = true;
 }
 
 std::string CvexParseProtocolData::ip() const
@@ -219,19 +316,9 @@ CvexParseProtocol::CvexParseProtocol(const rapidjson::Value& value)
 
 void CvexParseProtocol::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "Version"))
-            readUint(member.value, _version);
-        else if (keyIs(member, "Private"))
-            readUint(member.value, _priv);
-        else if (keyIs(member, "Src"))
-            _source = CvexParseProtocolData(member.value);
-        else if (keyIs(member, "Host"))
-            _host = CvexParseProtocolData(member.value);
-    }
-    _valid = true;
+    if (walkMembers(value, {uintKey("Version", _version), uintKey("Private", _priv),
+                            recordKey("Src", _source), recordKey("Host", _host)}))
+        _valid = true;
 }
 
 CvexParseProtocolData CvexParseProtocol::source() const
@@ -270,17 +357,9 @@ CvexParseActual::CvexParseActual(const rapidjson::Value& value)
 
 void CvexParseActual::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "ID"))
-            readUint(member.value, _id);
-        else if (keyIs(member, "CycleTime"))
-            readUint(member.value, _cycleTime);
-        else if (keyIs(member, "DataIDList"))
-            _dataIDSet = CvexParseArray(member.value);
-    }
-    _valid = true;
+    if (walkMembers(value, {uintKey("ID", _id), uintKey("CycleTime", _cycleTime),
+                            recordKey("DataIDList", _dataIDSet)}))
+        _valid = true;
 }
 
 unsigned int CvexParseActual::ID() const
@@ -314,15 +393,8 @@ CvexParseLineStatus::CvexParseLineStatus(const rapidjson::Value& value)
 
 void CvexParseLineStatus::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "ID"))
-            readUint(member.value, _id);
-        else if (keyIs(member, "CycleTime"))
-            readUint(member.value, _cycleTime);
-    }
-    _valid = true;
+    if (walkMembers(value, {uintKey("ID", _id), uintKey("CycleTime", _cycleTime)}))
+        _valid = true;
 }
 
 unsigned int CvexParseLineStatus::ID() const
@@ -371,21 +443,11 @@ CvexParseMoldBlock::CvexParseMoldBlock(const rapidjson::Value& value)
 
 void CvexParseMoldBlock::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "Type"))
-            readUint(member.value, _type);
-        else if (keyIs(member, "DataIDList"))
-            _dataIDSet = CvexParseArray(member.value);
-        else if (keyIs(member, "DataTypeList"))
-            _dataTypeSet = CvexParseArray(member.value);
-        else if (keyIs(member, "DataStateList"))
-            _dataStateSet = CvexParseArray(member.value);
-        else if (keyIs(member, "DataValueList"))
-            _dataValueSet = CvexParseParamsArray(member.value);
-    }
-    _valid = 1;
+    if (walkMembers(value, {uintKey("Type", _type), recordKey("DataIDList", _dataIDSet),
+                            recordKey("DataTypeList", _dataTypeSet),
+                            recordKey("DataStateList", _dataStateSet),
+                            recordKey("DataValueList", _dataValueSet)}))
+        _valid = 1;
 }
 
 unsigned int CvexParseMoldBlock::type() const
@@ -449,15 +511,9 @@ CvexParseMoldSet::CvexParseMoldSet(const rapidjson::Value& value)
 
 void CvexParseMoldSet::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "ID"))
-            readUint(member.value, _id);
-        else if (keyIs(member, "MoldList") && !parseMoldList(member.value))
-            return;
-    }
-    _valid = 1;
+    const auto moldList = [this](const rapidjson::Value& list) { return parseMoldList(list); };
+    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList}}))
+        _valid = 1;
 }
 
 // A repeated "MoldList" adds its blocks to those already filed; a key seen before keeps its
@@ -506,15 +562,8 @@ CvexParseTriggerCondition::CvexParseTriggerCondition(const rapidjson::Value& val
 
 void CvexParseTriggerCondition::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "Type"))
-            readUint(member.value, _type);
-        else if (keyIs(member, "Params"))
-            _params = CvexParseParamsArray(member.value);
-    }
-    _valid = true;
+    if (walkMembers(value, {uintKey("Type", _type), recordKey("Params", _params)}))
+        _valid = true;
 }
 
 unsigned int CvexParseTriggerCondition::type() const
@@ -648,31 +697,14 @@ CvexParseTrigger::~CvexParseTrigger() = default;
 
 void CvexParseTrigger::parse(const rapidjson::Value& value)
 {
-    if (!hasMembers(value))
-        return;
-    for (const auto& member : value.GetObject()) {
-        if (keyIs(member, "ID"))
-            readUint(member.value, _id);
-        else if (keyIs(member, "GroupID"))
-            readUint(member.value, _groupID);
-        else if (keyIs(member, "OutTime"))
-            readUint(member.value, _outTime);
-        else if (keyIs(member, "DelayTime"))
-            readUint(member.value, _delayTime);
-        else if (keyIs(member, "SendCount"))
-            readUint(member.value, _sendCount);
-        else if (keyIs(member, "DataIDFlag"))
-            readUint(member.value, _dataIDFlag);
-        else if (keyIs(member, "DataIDList"))
-            _dataIDSet = CvexParseArray(member.value);
-        else if (keyIs(member, "StartTrigger"))
-            _startTrigger = CvexParseTriggerFeature(member.value);
-        else if (keyIs(member, "SendTrigger"))
-            _sendTrigger = CvexParseTriggerFeature(member.value);
-        else if (keyIs(member, "StopTrigger"))
-            _stopTrigger = CvexParseTriggerFeature(member.value);
-    }
-    _valid = true;
+    if (walkMembers(value,
+                    {uintKey("ID", _id), uintKey("GroupID", _groupID), uintKey("OutTime", _outTime),
+                     uintKey("DelayTime", _delayTime), uintKey("SendCount", _sendCount),
+                     uintKey("DataIDFlag", _dataIDFlag), recordKey("DataIDList", _dataIDSet),
+                     recordKey("StartTrigger", _startTrigger),
+                     recordKey("SendTrigger", _sendTrigger),
+                     recordKey("StopTrigger", _stopTrigger)}))
+        _valid = true;
 }
 
 unsigned int CvexParseTrigger::ID() const
@@ -809,11 +841,8 @@ void CvexParsePlcCommon::parse(const std::string& path)
 
 void CvexParsePlcCommon::parseText(const char* text)
 {
-    rapidjson::Document document;
-    // The iterative reader accepts exactly the texts the default one does, but keeps its nesting
-    // on the heap: a file of a million '[' must not exhaust the caller's stack.
-    document.Parse<rapidjson::kParseIterativeFlag>(text);
-    if (document.HasParseError() || !document.IsArray())
+    CommonFileTree document;
+    if (!document.read(text) || !document.IsArray())
         return;
     for (const auto& section : document.GetArray()) {
         if (!parseSection(section))

@@ -193,6 +193,45 @@ TEST(CommonFile, FirstTypeAndFirstIdSelectTheSectionLastIdFillsIt)
     EXPECT_EQ(loaded.config->actual().cycleTime(), 9u);
 }
 
+// How a number is written in the file decides its word, which a tree of values alone no longer
+// tells for an integer literal wider than 64 bits.
+struct WrittenNumberRow {
+    std::string name;
+    std::string params;
+    std::vector<int> words;
+    bool valid;
+};
+
+class WrittenNumber : public testing::TestWithParam<WrittenNumberRow> {};
+
+TEST_P(WrittenNumber, DecidesTheWordOfAConditionParameter)
+{
+    const Loaded loaded = load(R"([{"Type": {"ID": 17, "GroupID": 100000000000000000000,
+                                             "StartTrigger": [{"Condition": [
+                                                 {"Type": 1, "Params": )" +
+                               GetParam().params + "}]}]}}]");
+    ASSERT_TRUE(loaded.config->isValid());
+    const auto triggers = loaded.config->triggers();
+    ASSERT_EQ(triggers.size(), 1u);
+    EXPECT_EQ(triggers[0].groupID(), 0u);
+    const auto params = triggers[0].startTrigger().triggerParams()[0].conditions()[0].params();
+    EXPECT_EQ(params.array(), GetParam().words);
+    EXPECT_EQ(params.isValid(), GetParam().valid);
+    EXPECT_EQ(loaded.lines, GetParam().valid ? Lines{} : Lines{"Data Type Convert Error ....."});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WrittenNumber,
+    testing::Values(
+        WrittenNumberRow{"Exponent", "[1e20, 2]", {0x60AD78EC, 2}, true},
+        WrittenNumberRow{"Fraction",
+                         "[100000000000000000000.0, -1e+20]",
+                         {0x60AD78EC, static_cast<int>(0xE0AD78EC)},
+                         true},
+        WrittenNumberRow{"IntegerBeyond64Bits", "[1, 100000000000000000000, 2]", {1}, false},
+        WrittenNumberRow{"NegativeIntegerBeyond64Bits", "[-100000000000000000000]", {}, false}),
+    [](const testing::TestParamInfo<WrittenNumberRow>& info) { return info.param.name; });
+
 TEST(CommonFile, Example)
 {
     vextest::StdoutCapture out;
