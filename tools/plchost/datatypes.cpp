@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "datatypes.h"
 
+#include "vexdbstoragefactory.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -10,60 +12,6 @@
 using Orrery::CvexVariant;
 
 namespace plchost {
-
-namespace {
-
-struct IntRange {
-    long long low;
-    long long high;
-};
-
-bool integerRange(unsigned int code, IntRange* range)
-{
-    switch (code) {
-    case 1:
-    case 9:
-        *range = {-128, 127};
-        return true;
-    case 2:
-    case 3:
-        *range = {-32768, 32767};
-        return true;
-    case 4:
-    case 5:
-        *range = {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
-        return true;
-    case 6:
-        *range = {0, std::numeric_limits<unsigned int>::max()};
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool wholeNumber(const CvexVariant& value, long long* out)
-{
-    switch (value.type()) {
-    case CvexVariant::Int:
-        *out = value.toInt();
-        return true;
-    case CvexVariant::UInt:
-        *out = value.toUInt();
-        return true;
-    case CvexVariant::Double: {
-        const double d = value.toDouble();
-        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) > 9.0e15)
-            return false;
-        *out = static_cast<long long>(d);
-        return true;
-    }
-    case CvexVariant::Null:
-        break;
-    }
-    return false;
-}
-
-} // namespace
 
 bool DataTypes::isCode(unsigned int code)
 {
@@ -94,23 +42,16 @@ std::string DataTypes::codeName(unsigned int code)
 
 CvexVariant DataTypes::fitToCode(unsigned int code, const CvexVariant& value)
 {
-    if (value.isNull() || !isCode(code))
+    if (!isCode(code))
         return CvexVariant();
-    if (code == 7 || code == 8) {
-        const double d = value.toDouble();
-        if (!std::isfinite(d) || std::fabs(d) > std::numeric_limits<float>::max())
-            return CvexVariant();
-        return CvexVariant(d);
-    }
-    IntRange range{};
-    long long whole = 0;
-    if (!integerRange(code, &range) || !wholeNumber(value, &whole))
+    // The storage would cut 2.5 down to 2 for a whole-number code; typed by a person, it is a
+    // mistake to report rather than a value to send.
+    const bool floatCode = code == 7 || code == 8;
+    const double number = value.toDouble();
+    if (!floatCode && value.type() == CvexVariant::Double && std::trunc(number) != number)
         return CvexVariant();
-    if (whole < range.low || whole > range.high)
-        return CvexVariant();
-    if (code == 6)
-        return CvexVariant(static_cast<unsigned int>(whole));
-    return CvexVariant(static_cast<int>(whole));
+    return Orrery::CvexDBStorageFactory::instance()->get(2)->convertValue(
+        static_cast<unsigned char>(code), value);
 }
 
 bool DataTypes::isValueType(unsigned int valueType)
