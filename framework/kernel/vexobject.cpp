@@ -85,6 +85,19 @@ void CvexObjectPrivate::setAffinity(CvexThread* thread)
     anchor->loop = vexEventContext(thread);
 }
 
+void CvexObjectPrivate::addConnection(CvexConnection connection)
+{
+    const std::lock_guard<std::mutex> lock(mutex);
+    dropDeadConnections();
+    for (CvexConnection& existing : connections) {
+        if (sameKey(existing, connection.signal, connection.receiver, connection.slot)) {
+            existing = std::move(connection);
+            return;
+        }
+    }
+    connections.push_back(std::move(connection));
+}
+
 void CvexObjectPrivate::collectTree(std::vector<CvexObject*>& objects)
 {
     objects.push_back(q);
@@ -230,16 +243,9 @@ bool CvexObject::connect(CvexObject* sender, const std::string& signal, CvexObje
     if (receiver)
         connection.target = CvexObjectPrivate::get(receiver)->anchor;
 
-    CvexObjectPrivate& d = *CvexObjectPrivate::get(sender);
-    const std::lock_guard<std::mutex> lock(d.mutex);
-    d.dropDeadConnections();
-    for (CvexConnection& existing : d.connections) {
-        if (sameKey(existing, connection.signal, receiver, slot)) {
-            existing = std::move(connection);
-            return true;
-        }
-    }
-    d.connections.push_back(std::move(connection));
+    const std::string key = connection.signal;
+    CvexObjectPrivate::get(sender)->addConnection(std::move(connection));
+    sender->connectNotify(key);
     return true;
 }
 
@@ -285,5 +291,7 @@ void CvexObject::emitSignal(const std::string& signal)
 }
 
 void CvexObject::threadChangeEvent(CvexThread* /*thread*/) {}
+
+void CvexObject::connectNotify(const std::string& /*signal*/) {}
 
 } // namespace Orrery

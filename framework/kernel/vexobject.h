@@ -62,6 +62,9 @@ protected:
     // Called in the caller's thread of moveToThread after the affinity changed; timers and
     // sockets re-arm themselves in the new thread's event loop.
     virtual void threadChangeEvent(CvexThread* thread);
+    // Called in the caller's thread of connect after a connection of `signal` (blanks and
+    // parentheses removed) was made on this object as sender.
+    virtual void connectNotify(const std::string& signal);
 
 private:
     friend class CvexObjectPrivate;

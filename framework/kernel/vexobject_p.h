@@ -50,6 +50,8 @@ public:
     static void invoke(CvexObjectAnchor& anchor, const std::function<void()>& callable);
 
     void setAffinity(CvexThread* thread);
+    // Adds the connection, or replaces the one with the same key.
+    void addConnection(CvexConnection connection);
     void collectTree(std::vector<CvexObject*>& objects);
     void dropDeadConnections();
 

@@ -195,6 +195,7 @@ void CvexUdpPrivate::closeLocked()
     _localAddress = CvexAddress();
     _localPort = 0;
     _binding.reset();
+    _resting = false;
     ++_generation;
 }
 
@@ -202,6 +203,7 @@ CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
 {
     _thread = thread;
     _binding.reset();
+    _resting = false;
     ++_generation;
     std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
     if (_fd >= 0 && loop) {
@@ -254,13 +256,15 @@ void CvexUdpPrivate::onReadable(const Watch& current)
 {
     if (!isCurrent(current))
         return;
-    // Without a listener, waiting datagrams would bring the loop round again at once: wait for
-    // the next arrival instead.
-    const bool listened = pendingDatagramSize() >= 0 && emitReadyRead();
+    const bool waiting = pendingDatagramSize() >= 0;
+    if (waiting && !emitReadyRead()) {
+        rest(current);
+        return;
+    }
     const std::shared_ptr<CvexUdpBinding> binding = current.binding.lock();
     if (!binding || !isCurrent(current))
         return;
-    if (listened && pendingDatagramSize() >= 0) {
+    if (waiting && pendingDatagramSize() >= 0) {
         asio::post(*binding->context, [self = weak_from_this(), current] {
             if (const auto d = self.lock())
                 d->onReadable(current);
@@ -268,6 +272,41 @@ void CvexUdpPrivate::onReadable(const Watch& current)
         return;
     }
     watch(binding, current);
+}
+
+// Waiting for readiness re-arms the descriptor, which reports a waiting datagram at once: with
+// nobody to read it the loop would spin. The watch rests until a listener connects; one that
+// connected while the watch was being put to rest found it still running, so it is looked for
+// once more here.
+void CvexUdpPrivate::rest(const Watch& current)
+{
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        if (_generation != current.generation)
+            return;
+        _resting = true;
+    }
+    if (hasListener())
+        resume();
+}
+
+void CvexUdpPrivate::resume()
+{
+    Watch resumed;
+    {
+        const std::lock_guard<std::mutex> lock(_mutex);
+        if (!_resting)
+            return;
+        _resting = false;
+        resumed = {_binding, _generation};
+    }
+    postWatch(resumed);
+}
+
+bool CvexUdpPrivate::hasListener()
+{
+    const std::lock_guard<std::recursive_mutex> lock(_emitMutex);
+    return q && q->receivers("readyRead") > 0;
 }
 
 bool CvexUdpPrivate::emitReadyRead()
@@ -346,6 +385,12 @@ long long CvexUdp::writeDatagram(const CvexByteArray& datagram, const CvexAddres
 void CvexUdp::threadChangeEvent(CvexThread* thread)
 {
     d_udp->bindTo(thread);
+}
+
+void CvexUdp::connectNotify(const std::string& signal)
+{
+    if (signal == "readyRead")
+        d_udp->resume();
 }
 
 } // namespace Orrery

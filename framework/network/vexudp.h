@@ -49,6 +49,7 @@ public:
 
 protected:
     void threadChangeEvent(CvexThread* thread) override;
+    void connectNotify(const std::string& signal) override;
 
 private:
     std::shared_ptr<CvexUdpPrivate> d_udp;

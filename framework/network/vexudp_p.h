@@ -38,6 +38,8 @@ public:
     void close();
     void bindTo(CvexThread* thread);
     void detachOwner();
+    // Takes up a watch that rested for want of a listener.
+    void resume();
 
     bool isBound() const;
     CvexAddress localAddress() const;
@@ -62,6 +64,8 @@ private:
     void postWatch(const Watch& watch);
     void watch(const std::shared_ptr<CvexUdpBinding>& binding, const Watch& watch);
     void onReadable(const Watch& watch);
+    void rest(const Watch& watch);
+    bool hasListener();
     bool emitReadyRead();
 
     // Held while "readyRead" is emitted, so that the owner's destructor waits for the emission.
@@ -76,6 +80,8 @@ private:
     CvexThread* _thread = nullptr;
     unsigned long _generation = 0;
     std::shared_ptr<CvexUdpBinding> _binding;
+    // The watch of the current generation waits for a listener rather than for the socket.
+    bool _resting = false;
 };
 
 } // namespace Orrery

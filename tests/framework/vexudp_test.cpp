@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -41,6 +43,14 @@ long receiveQueueBytes(unsigned short port)
             return std::stol(queues.substr(queues.find(':') + 1), nullptr, 16);
     }
     return -1;
+}
+
+// Processor time the whole test process has used.
+double processSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 } // namespace
@@ -252,4 +262,21 @@ TEST_F(CvexUdpThreaded, WritesFromAnotherThreadAreDelivered)
     EXPECT_EQ(received().front(), "from writer");
     writer.quit();
     writer.wait();
+}
+
+// A datagram nobody listens for yet leaves the worker's loop idle; the listener that connects
+// later still gets "readyRead" for it.
+TEST_F(CvexUdpThreaded, DatagramWaitsIdlyForItsListener)
+{
+    receiver.moveToThread(&worker);
+    worker.start();
+    send("early");
+    ASSERT_TRUE(vextest::waitUntil([this] { return receiver.hasPendingDatagrams(); }));
+    const double start = processSeconds();
+    EXPECT_FALSE(vextest::waitUntil([start] { return processSeconds() - start > 0.15; },
+                                    std::chrono::milliseconds(400)));
+    readOnSignal(100);
+    ASSERT_TRUE(vextest::waitUntil([this] { return received().size() == 1; }));
+    EXPECT_EQ(received().front(), "early");
+    EXPECT_EQ(seenThread.load(), &worker);
 }
