@@ -19,9 +19,9 @@ const CommandShape* shapeOf(const std::string& command)
 {
     static const CommandShape check{{"--items"}, false, false};
     static const CommandShape run{{"--items", "--out", "--duration", "--plain"}, true, false};
-    static const CommandShape upload{{"--items", "--timeout", "--wait-online"}, false, true};
-    static const CommandShape download{{"--items", "--timeout", "--wait-online"}, true, true};
-    static const CommandShape action{{"--items", "--timeout", "--wait-online"}, false, true};
+    static const CommandShape upload{{"--items", "--timeout"}, false, true};
+    static const CommandShape download{{"--items", "--timeout"}, true, true};
+    static const CommandShape action{{"--items", "--timeout"}, false, true};
     if (command == "check")
         return &check;
     if (command == "run")
@@ -37,7 +37,7 @@ const CommandShape* shapeOf(const std::string& command)
 
 bool takesValue(const std::string& option)
 {
-    return option != "--plain" && option != "--wait-online";
+    return option != "--plain";
 }
 
 } // namespace
@@ -65,21 +65,37 @@ Options CommandLine::parse(const std::vector<std::string>& words)
     if (!shape)
         throw UsageError("unknown command \"" + options.command + "\"");
     std::vector<std::string> positional;
+    bool optionsEnded = false;
     for (size_t i = 1; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word.size() < 2 || word.compare(0, 2, "--") != 0 || word == "--") {
+        std::string word = words[i];
+        if (optionsEnded || word.size() < 2 || word.compare(0, 2, "--") != 0) {
             positional.push_back(word);
             continue;
+        }
+        if (word == "--") {
+            optionsEnded = true; // what follows are arguments, even when they start with --
+            continue;
+        }
+        std::string value;
+        const size_t equals = word.find('=');
+        const bool inlineValue = equals != std::string::npos;
+        if (inlineValue) {
+            value = word.substr(equals + 1);
+            word.resize(equals);
         }
         if (shape->options.count(word) == 0)
             throw UsageError("unknown option " + word + " for \"" + options.command + "\"");
         if (!takesValue(word)) {
-            (word == "--plain" ? options.plain : options.waitOnline) = true;
+            if (inlineValue)
+                throw UsageError(word + " takes no value");
+            options.plain = true;
             continue;
         }
-        if (i + 1 >= words.size())
-            throw UsageError(word + " needs a value");
-        const std::string& value = words[++i];
+        if (!inlineValue) {
+            if (i + 1 >= words.size())
+                throw UsageError(word + " needs a value");
+            value = words[++i];
+        }
         if (word == "--items")
             options.itemsFile = value;
         else if (word == "--out")
@@ -112,12 +128,14 @@ std::string CommandLine::usage()
            "  plchost run FILE --items ITEMS [--out DIR] [--duration S] [--plain]\n"
            "      run a host against the PLC of FILE; live screen on a terminal, plain event\n"
            "      lines otherwise; saved curves go to DIR (default plchost-out) as CSV and SVG\n"
-           "  plchost upload FILE [--items ITEMS] [--timeout S] [--wait-online] ID|NAME...\n"
+           "  plchost upload FILE [--items ITEMS] [--timeout S] ID|NAME...\n"
            "      read parameters from the PLC and print them\n"
-           "  plchost download FILE --items ITEMS [--timeout S] [--wait-online] ID|NAME=VALUE...\n"
+           "  plchost download FILE --items ITEMS [--timeout S] ID|NAME=VALUE...\n"
            "      write parameters to the PLC and read them back\n"
-           "  plchost action FILE [--timeout S] [--wait-online] CODE...\n"
-           "      send action codes and print the PLC's states\n";
+           "  plchost action FILE [--timeout S] CODE...\n"
+           "      send action codes and print the PLC's states\n"
+           "  The one-shot commands wait for the link to come up (state 3) before they send,\n"
+           "  then up to S seconds (default 3) for the answer.\n";
 }
 
 } // namespace plchost

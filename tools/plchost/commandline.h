@@ -23,7 +23,6 @@ struct Options {
     double duration = 0; // run: 0 runs until Ctrl-C
     double timeout = 3;  // one-shot commands: how long to wait for the PLC's answer
     bool plain = false;
-    bool waitOnline = false;
     std::vector<std::string> arguments; // IDs, names, NAME=VALUE pairs or action codes
 };
 

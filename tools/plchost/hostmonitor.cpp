@@ -72,6 +72,27 @@ std::string HostMonitor::linkMeaning(int state)
     }
 }
 
+std::string HostMonitor::whyOffline(int state, const HostPlan& plan, const std::string& commonFile)
+{
+    const std::string plc = plan.hostIP + ":" + std::to_string(plan.hostPort);
+    const std::string host = plan.sourceIP + ":" + std::to_string(plan.sourcePort);
+    switch (state) {
+    case 0:
+        return "no datagram came from the PLC at " + plc + " (\"Host\" in " + commonFile +
+               "); check that the PLC (or plcsim) runs there and answers to " + host + " (\"Src\")";
+    case 1:
+    case 2:
+        return "the PLC at " + plc + " still waits for the mold set: the download of block 1 (" +
+               std::to_string(plan.moldBlockIDs.size()) + " IDs) was not confirmed";
+    case 65535:
+        return "the PLC at " + plc + " refuses protocol version " + std::to_string(plan.version) +
+               " (\"Version\" in " + commonFile + ")";
+    default:
+        return "the PLC at " + plc + " answered the line status request with " +
+               std::to_string(state) + ", which has no meaning for the host";
+    }
+}
+
 std::vector<std::string> HostMonitor::poll(int lineStatus, double now)
 {
     std::vector<std::string> events;

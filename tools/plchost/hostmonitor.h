@@ -83,6 +83,9 @@ public:
 
     // "online", "offline", ... for a line status code.
     static std::string linkMeaning(int state);
+    // Why a link that stands at `state` is not online, naming the endpoints and the setting of
+    // `commonFile` to look at.
+    static std::string whyOffline(int state, const HostPlan& plan, const std::string& commonFile);
 
 private:
     void pollLink(int lineStatus, std::vector<std::string>& events);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +15,11 @@ namespace {
 
 bool readWhole(const std::string& path, std::string* text, std::string* why)
 {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        *why = "it is a directory";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *why = std::strerror(errno);
@@ -46,6 +52,10 @@ bool JsonFile::load(const std::string& path)
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         _error = path + ":1:1: the file starts with a UTF-8 byte-order mark, which is not "
                         "allowed (save it as UTF-8 without BOM)";
+        return false;
+    }
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
+        _error = path + ": the file is empty (a JSON array was expected)";
         return false;
     }
     _document.Parse<rapidjson::kParseDefaultFlags>(text.c_str());

@@ -6,6 +6,7 @@
 #include "oneshotcommand.h"
 #include "runcommand.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace {
@@ -27,8 +28,19 @@ int check(const plchost::Options& options)
     check.printReport(std::cout);
     std::cout.flush();
     if (!check.usable()) {
-        std::cerr << "plchost: " << options.commonFile << " is not usable (" << check.errorCount()
-                  << " error(s))\n";
+        // The report above lists every problem; the failure names the first one.
+        const auto first = std::find_if(check.problems().begin(), check.problems().end(),
+                                        [](const plchost::Problem& problem) {
+                                            return problem.severity == plchost::Problem::Error;
+                                        });
+        const int more = check.errorCount() - 1;
+        std::cerr << "plchost: " << options.commonFile << " is not usable";
+        if (first != check.problems().end())
+            std::cerr << ": " << (first->where.empty() ? "" : first->where + ": ") << first->what;
+        if (more > 0)
+            std::cerr << " (and " << more << " more error" << (more > 1 ? "s" : "")
+                      << ", see the report)";
+        std::cerr << "\n";
         return 1;
     }
     return 0;

@@ -3,6 +3,7 @@
 
 #include "commonfilecheck.h"
 #include "datatypes.h"
+#include "hostmonitor.h"
 #include "hostplan.h"
 #include "hostsession.h"
 #include "libraryoutput.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <iostream>
 #include <thread>
@@ -55,6 +57,12 @@ bool parseUnsigned(const std::string& text, unsigned int* value)
     return true;
 }
 
+void appendLe32(Orrery::CvexByteArray& out, uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        out.append(static_cast<char>((value >> shift) & 0xFFu));
+}
+
 void say(const std::string& line)
 {
     std::cout << "plchost: " << line << std::endl;
@@ -68,6 +76,26 @@ std::string secondsText(double seconds)
 }
 
 } // namespace
+
+Orrery::CvexByteArray OneShotCommand::parameterRecord(unsigned int id, unsigned int dataType,
+                                                      const Orrery::CvexVariant& value)
+{
+    Orrery::CvexByteArray record;
+    appendLe32(record, id);
+    record.append(static_cast<char>(dataType));
+    record.append(static_cast<char>(1)); // state: valid
+    uint32_t raw = 0;
+    if (dataType == 7 || dataType == 8) {
+        const float narrowed = static_cast<float>(value.toDouble());
+        std::memcpy(&raw, &narrowed, sizeof raw);
+    } else if (value.type() == Orrery::CvexVariant::UInt) {
+        raw = value.toUInt();
+    } else {
+        raw = static_cast<uint32_t>(value.toInt()); // two's complement; the PLC reads the low bytes
+    }
+    appendLe32(record, raw);
+    return record;
+}
 
 OneShotCommand::OneShotCommand(Options options) : _options(std::move(options)) {}
 
@@ -89,13 +117,15 @@ int OneShotCommand::execute()
                                                            : resolveCodes(&_codes);
     if (!resolved)
         return 2;
+    const HostPlan plan = HostPlan::fromConfig(*check.config());
     HostSession session;
-    if (!session.start(_options.commonFile, HostPlan::fromConfig(*check.config()),
-                       _options.itemsFile.empty() ? nullptr : &_items)) {
+    if (!session.start(_options.commonFile, plan, _options.itemsFile.empty() ? nullptr : &_items)) {
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
-    if (_options.waitOnline && !waitOnline(session))
+    // Until the mold set is confirmed the source drops queued requests whenever the PLC asks for
+    // a fresh download, and a read-back must not clear a value the download still sends.
+    if (!waitOnline(session, plan))
         return 1;
     if (_options.command == "upload")
         return upload(session);
@@ -172,12 +202,16 @@ bool OneShotCommand::resolveCodes(std::vector<unsigned int>* codes) const
     return true;
 }
 
-bool OneShotCommand::waitOnline(HostSession& session) const
+bool OneShotCommand::waitOnline(HostSession& session, const HostPlan& plan) const
 {
-    if (waitFor(_options.timeout, [&] { return session.lineStatus() == 3; }))
+    // The first line status request leaves a third of the line status cycle after the start.
+    const double limit = plan.lineCycleTime / 3000.0 + _options.timeout;
+    if (waitFor(limit, [&] { return session.lineStatus() == 3; }))
         return true;
-    std::cerr << "plchost: the link did not reach state 3 within " << secondsText(_options.timeout)
-              << " (state " << session.lineStatus() << ")\n";
+    const int state = session.lineStatus();
+    std::cerr << "plchost: the link did not come up within " << secondsText(limit) << " (state "
+              << state << ": " << HostMonitor::linkMeaning(state) << "), so nothing was sent: "
+              << HostMonitor::whyOffline(state, plan, _options.commonFile) << "\n";
     return false;
 }
 
@@ -203,10 +237,14 @@ int OneShotCommand::readBack(HostSession& session, const std::vector<unsigned in
     int result = 0;
     for (const unsigned int id : ids) {
         const Orrery::CvexVariant value = storage().value(id);
-        const std::string label = _items.label(id) + " (ID " + std::to_string(id) + ")";
+        const Item* item = _items.find(id);
+        const std::string label =
+            item ? item->name + " (ID " + std::to_string(id) + ")" : "ID " + std::to_string(id);
         if (value.isNull()) {
-            std::cerr << "plchost: " << label << ": no answer from the PLC within "
-                      << secondsText(_options.timeout) << "\n";
+            // A record the PLC marks as not valid leaves no trace in the storage either.
+            std::cerr << "plchost: " << label << ": no valid value from the PLC within "
+                      << secondsText(_options.timeout)
+                      << " (no answer, or the PLC does not hold this ID)\n";
             result = 1;
             continue;
         }
@@ -231,16 +269,21 @@ int OneShotCommand::upload(HostSession& session)
 
 int OneShotCommand::download(HostSession& session)
 {
-    std::map<unsigned int, Orrery::CvexVariant> pack;
+    // The records are built here rather than from the storage's conversion, which sends a
+    // float of data type 7 as the first bytes of a double: each value goes out exactly as its
+    // item's data type code reads it.
+    Orrery::CvexByteArray records;
+    size_t inPack = 0;
     for (const auto& [id, value] : _values) {
-        pack[id] = value;
-        if (pack.size() == kMaxParametersPerPacket) {
-            session.source().downloadParam(pack);
-            pack.clear();
+        records.append(parameterRecord(id, _items.find(id)->dataType, value));
+        if (++inPack == kMaxParametersPerPacket) {
+            session.source().downloadParam(records);
+            records.clear();
+            inPack = 0;
         }
     }
-    if (!pack.empty())
-        session.source().downloadParam(pack);
+    if (inPack > 0)
+        session.source().downloadParam(records);
     std::vector<unsigned int> ids;
     for (const auto& entry : _values)
         ids.push_back(entry.first);
@@ -276,14 +319,24 @@ int OneShotCommand::action(HostSession& session)
     const bool answered = waitFor(_options.timeout, collect);
     output.restore();
     std::remove(pattern);
+    size_t failed = 0;
     for (size_t i = 0; i < states.size() && i < codes.size(); ++i) {
         const unsigned long state = std::strtoul(states[i].c_str(), nullptr, 10);
-        say("action " + std::to_string(codes[i]) + ": state " + states[i] +
-            (state & 0x80000000ul ? " (failed: bit 31 set)" : " (done)"));
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08lX", state);
+        const bool refused = (state & 0x80000000ul) != 0;
+        failed += refused ? 1 : 0;
+        say("action " + std::to_string(codes[i]) + ": state " + states[i] + " (" + hex + ", " +
+            (refused ? "failed: bit 31 set)" : "done)"));
     }
     if (!answered) {
         std::cerr << "plchost: the PLC answered " << states.size() << " of " << codes.size()
                   << " action(s) within " << secondsText(_options.timeout) << "\n";
+        return 1;
+    }
+    if (failed > 0) {
+        std::cerr << "plchost: the PLC reports " << failed << " of " << codes.size()
+                  << " action(s) as failed (bit 31 of the state set)\n";
         return 1;
     }
     return 0;

@@ -8,6 +8,7 @@
 
 #include "commandline.h"
 #include "itemdictionary.h"
+#include "vexbytearray.h"
 
 #include <map>
 #include <vector>
@@ -15,18 +16,25 @@
 namespace plchost {
 
 class HostSession;
+struct HostPlan;
 
 class OneShotCommand {
 public:
     explicit OneShotCommand(Options options);
-    // 0 when the PLC answered everything, 1 when it did not answer in time, 2 for bad input.
+    // 0 when the PLC answered everything as asked; 1 when the link did not come up, an answer
+    // did not come in time, a value read back differs or an action failed; 2 for bad input.
     int execute();
+
+    // One 10-byte parameter record: ID, data type code, state 1 and the value's 4 bytes as the
+    // code reads them (codes 7 and 8: a 32-bit float; the others: the integer, little-endian).
+    static Orrery::CvexByteArray parameterRecord(unsigned int id, unsigned int dataType,
+                                                 const Orrery::CvexVariant& value);
 
 private:
     bool resolveIDs(std::vector<unsigned int>* ids) const;
     bool resolveAssignments(std::map<unsigned int, Orrery::CvexVariant>* values) const;
     bool resolveCodes(std::vector<unsigned int>* codes) const;
-    bool waitOnline(HostSession& session) const;
+    bool waitOnline(HostSession& session, const HostPlan& plan) const;
     // Asks the PLC for `ids` and waits for the replies; prints each value.
     int readBack(HostSession& session, const std::vector<unsigned int>& ids,
                  const std::map<unsigned int, Orrery::CvexVariant>* expected) const;

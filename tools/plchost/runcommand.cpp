@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <deque>
@@ -130,6 +131,15 @@ int RunCommand::execute()
         say(line);
     if (!_plain)
         say("library lines: " + logPath);
+    const MonitorView& view = monitor.view();
+    if (view.onlineAt < 0) {
+        std::cerr << "plchost: the link never came up in "
+                  << secondsText(std::round(view.now * 10) / 10) << " (state " << view.lineStatus
+                  << ": " << HostMonitor::linkMeaning(view.lineStatus)
+                  << "): " << HostMonitor::whyOffline(view.lineStatus, _plan, _options.commonFile)
+                  << "\n";
+        return 1;
+    }
     return 0;
 }
 

@@ -22,7 +22,8 @@ class LiveScreen;
 class RunCommand {
 public:
     explicit RunCommand(Options options);
-    // The process exit code: 0 after a run, 2 when the inputs are unusable.
+    // The process exit code: 0 after a run in which the link came up, 1 when it never did (the
+    // reason goes to standard error), 2 when the inputs are unusable.
     int execute();
 
 private:

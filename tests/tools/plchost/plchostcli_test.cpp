@@ -81,7 +81,45 @@ TEST_F(PlchostCommandLine, CheckExitsZeroForAUsableFileOnly)
     const auto bad = plchost({"check", broken});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.out.find("Verdict: not usable\n"), std::string::npos) << bad.out;
-    EXPECT_EQ(bad.err, "plchost: " + broken + " is not usable (2 error(s))\n");
+    EXPECT_EQ(bad.err, "plchost: " + broken +
+                           " is not usable: no protocol section ({\"Protocol\": {...}}): the "
+                           "source has no endpoints and sets up no socket (and 1 more error, see "
+                           "the report)\n");
+}
+
+TEST_F(PlchostCommandLine, CheckNamesAFolderOrAnEmptyFileForWhatItIs)
+{
+    const auto folder = plchost({"check", _folder.path()});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, "plchost: " + _folder.path() + " is not usable: " + _folder.path() +
+                              ": cannot read the file: it is a directory\n");
+
+    const std::string empty = write("empty.json", "\n  \n");
+    const auto blank = plchost({"check", empty});
+    EXPECT_EQ(blank.exitCode, 1);
+    EXPECT_EQ(blank.err, "plchost: " + empty + " is not usable: " + empty +
+                             ": the file is empty (a JSON array was expected)\n");
+
+    const auto items = plchost({"check", kExampleCommon, "--items", _folder.path()});
+    EXPECT_EQ(items.exitCode, 2);
+    EXPECT_EQ(items.err,
+              "plchost: " + _folder.path() + ": cannot read the file: it is a directory\n");
+}
+
+TEST_F(PlchostCommandLine, CheckNamesTheLineAndColumnOfASyntaxError)
+{
+    const std::string broken = write("syntax.json", "[\n  {\"Type\": {\"ID\": 7,}}\n]\n");
+    const auto result = plchost({"check", broken});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "plchost: " + broken + " is not usable: " + broken +
+                              ":2:21: JSON syntax error: Missing a name for object member.\n");
+}
+
+TEST_F(PlchostCommandLine, ADoubleDashEndsTheOptionsAndValuesMayFollowAnEqualsSign)
+{
+    const auto result = plchost({"action", kExampleCommon, "--timeout=0.5", "--", "--5"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "plchost: \"--5\" is not an action code (an unsigned 32-bit number)\n");
 }
 
 TEST_F(PlchostCommandLine, UsageErrorsShowTheUsage)
@@ -161,8 +199,8 @@ protected:
     vextest::ProcessResult oneShot(const std::string& command,
                                    const std::vector<std::string>& targets)
     {
-        std::vector<std::string> arguments = {command,     _common, "--items",      kExampleItems,
-                                              "--timeout", "10",    "--wait-online"};
+        std::vector<std::string> arguments = {command,       _common,     "--items",
+                                              kExampleItems, "--timeout", "10"};
         arguments.insert(arguments.end(), targets.begin(), targets.end());
         return plchost(arguments);
     }
@@ -203,8 +241,104 @@ TEST_F(PlchostWithSimulator, ActionReportsTheStates)
     const auto result = oneShot("action", {"5", "6"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("PLC Action: 22\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("plchost: action 5: state "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("plchost: action 5: state 1 (0x00000001, done)\n"), std::string::npos)
+        << result.out;
     EXPECT_NE(result.out.find("plchost: action 6: state "), std::string::npos) << result.out;
+}
+
+TEST_F(PlchostWithSimulator, AFailedActionFailsTheCommand)
+{
+    // plcsim refuses the action code 0.
+    const auto result = oneShot("action", {"5", "0"});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.out.find("plchost: action 0: state 2147483648 (0x80000000, failed: bit 31 "
+                              "set)\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.err, "plchost: the PLC reports 1 of 2 action(s) as failed (bit 31 of the "
+                          "state set)\n");
+}
+
+TEST_F(PlchostWithSimulator, AFloatOfDataType7IsWrittenExactly)
+{
+    // Nozzle temperature is data type 7: its value must travel as a float, like type 8.
+    const auto result = oneShot("download", {"Nozzle temperature=250.5"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("plchost: Nozzle temperature (ID 1005): wrote 250.5, the PLC reads "
+                              "back 250.5\n"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(PlchostWithSimulator, UploadOfAMoldSetIDRightAfterTheStartKeepsTheDownloadWhole)
+{
+    // Sent at once, the request was dropped when the PLC asked for the mold set, and clearing
+    // the value of 2001 cut it out of the mold set packs, which then never got acknowledged.
+    const auto result = plchost({"upload", _common, "--items", kExampleItems, "2001"});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_NE(result.out.find("plchost: Injection stage 1 position (ID 2001) = 21222\n"),
+              std::string::npos)
+        << result.out;
+}
+
+TEST_F(PlchostWithSimulator, AnIDThePlcDoesNotHoldIsNamedOnce)
+{
+    const auto result = oneShot("upload", {"99999"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "plchost: ID 99999: no valid value from the PLC within 10.0 s (no "
+                          "answer, or the PLC does not hold this ID)\n");
+}
+
+TEST_F(PlchostCommandLine, RunFailsAndSaysWhyWhenThePlcNeverAnswers)
+{
+    const auto ports = vextest::freeUdpPorts(2);
+    const std::string common = write("common.json", commonWithPorts(ports[0], ports[1]));
+    const auto result = plchost({"run", common, "--items", kExampleItems, "--duration", "1.5",
+                                 "--plain", "--out", _folder.path() + "/out"});
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+    EXPECT_NE(result.out.find("plchost: link: final state 0 (offline); never reached state 3"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.err, "plchost: the link never came up in 1.5 s (state 0: offline): no "
+                          "datagram came from the PLC at 127.0.0.1:" +
+                              std::to_string(ports[1]) + " (\"Host\" in " + common +
+                              "); check that the PLC (or plcsim) runs there and answers to "
+                              "127.0.0.1:" +
+                              std::to_string(ports[0]) + " (\"Src\")\n");
+}
+
+TEST_F(PlchostCommandLine, RunFailsAndSaysWhyWhenThePlcSpeaksAnotherVersion)
+{
+    const auto ports = vextest::freeUdpPorts(2);
+    const std::string common = write("common.json", commonWithPorts(ports[0], ports[1]));
+    vextest::BackgroundProcess sim(
+        {PLCSIM_BINARY, "--bind", "127.0.0.1:" + std::to_string(ports[1]), "--host",
+         "127.0.0.1:" + std::to_string(ports[0]), "--version", "2", "--duration", "30"});
+    const auto result = plchost({"run", common, "--items", kExampleItems, "--duration", "2.5",
+                                 "--plain", "--out", _folder.path() + "/out"});
+    EXPECT_EQ(result.exitCode, 1) << result.out;
+    EXPECT_NE(result.out.find("plchost: link state 65535: version mismatch: the PLC refuses "
+                              "protocol version 1\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.err, "plchost: the link never came up in 2.5 s (state 65535: version "
+                          "mismatch): the PLC at 127.0.0.1:" +
+                              std::to_string(ports[1]) +
+                              " refuses protocol version 1 (\"Version\" in " + common + ")\n");
+}
+
+TEST_F(PlchostCommandLine, OneShotCommandsNameTheSilentPlc)
+{
+    const auto ports = vextest::freeUdpPorts(2);
+    const std::string common = write("common.json", commonWithPorts(ports[0], ports[1]));
+    const auto result = plchost({"upload", common, "--timeout", "0.5", "2001"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "plchost: the link did not come up within 1.5 s (state 0: offline), so "
+                          "nothing was sent: no datagram came from the PLC at 127.0.0.1:" +
+                              std::to_string(ports[1]) + " (\"Host\" in " + common +
+                              "); check that the PLC (or plcsim) runs there and answers to "
+                              "127.0.0.1:" +
+                              std::to_string(ports[0]) + " (\"Src\")\n");
 }
 
 } // namespace
