@@ -70,12 +70,15 @@ fi
 host_endpoint=$(sed -n 's/^ *Src  (this host): *//p' <<<"$report")
 plc_endpoint=$(sed -n 's/^ *Host (the PLC): *//p' <<<"$report")
 version=$(sed -n 's/^ *Protocol (section [0-9]*): version \([0-9]*\),.*/\1/p' <<<"$report")
+# With the count of trigger definitions plcsim notices a trigger download that stopped on a lost
+# acknowledgement, and asks for a fresh download instead of going on without the rest.
+triggers=$(sed -n 's/^ *Triggers: \([0-9]*\).*/\1/p' <<<"$report")
 
 mkdir -p "$out"
 sim_log="$out/plcsim.log"
 sim_summary="$out/plcsim.out"
 "$plcsim" --bind "$plc_endpoint" --host "$host_endpoint" --version "$version" --items "$items" \
-  --shot-interval 1500 --alarm-interval 4000 --duration $((${duration%.*} + 30)) \
+  --triggers "$triggers" --shot-interval 1500 --alarm-interval 4000 --duration $((${duration%.*} + 30)) \
   "${sim_args[@]}" >"$sim_summary" 2>"$sim_log" </dev/null &
 sim_pid=$!
 

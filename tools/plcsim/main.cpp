@@ -84,9 +84,13 @@ int run(const vexsim::SimOptions& options)
                                         ? vexsim::ItemTable()
                                         : vexsim::ItemTable::load(options.itemsPath);
     vexsim::SimRunner runner(options, items);
+    const int triggers = options.simulator.expectedTriggers;
     std::cerr << "plcsim: PLC on " << options.bindIp << ":" << runner.port() << ", host "
               << options.hostIp << ":" << options.hostPort << ", " << items.items().size()
-              << " items\n";
+              << " items, protocol version " << options.simulator.version << ", "
+              << (triggers > 0 ? "expects " + std::to_string(triggers) + " trigger definitions"
+                               : std::string("trigger table complete once definitions stop"))
+              << "\n";
     installSignals();
     KeyReader keys;
     using Clock = vexsim::SimRunner::Clock;

@@ -207,8 +207,10 @@ Simulates the PLC of a moulding machine on UDP for the vexplc host library.
   --mold-change-interval MS  simulate a mold change this often, 0 = only on SIGUSR2 or 'm'
   --confirm-timeout MS     resend unconfirmed triggered data after this time (default 500)
   --max-resends N          give up on a triggered packet after N resends (default 5)
-  --triggers N             trigger definitions that complete the table; 0 = complete once
-                           definitions stop coming (default 0)
+  --triggers N             trigger definitions that complete the table: the number of trigger
+                           sections of the common file, so that a download stopped by a lost
+                           acknowledgement is noticed; 0 = complete once definitions stop
+                           coming (default 0)
   --fail-group G           answer trigger group G with a data request error for its first ID
   --loss P                 drop a sent datagram with probability P
   --duplicate P            send a datagram twice with probability P
