@@ -63,8 +63,26 @@ void SimRunnerPrivate::emit(const std::vector<std::string>& packets,
     }
 }
 
+namespace {
+
+// The peer names itself in its errors; plcsim's user knows the endpoint by its option.
+std::unique_ptr<SimRunnerPrivate> makeRunner(const SimOptions& options, const ItemTable& items)
+{
+    try {
+        return std::make_unique<SimRunnerPrivate>(options, items);
+    } catch (const std::runtime_error& error) {
+        std::string what = error.what();
+        const std::string peer = "PlcPeer: ";
+        if (what.compare(0, peer.size(), peer) == 0)
+            what.erase(0, peer.size());
+        throw std::runtime_error(what + " (the PLC endpoint, --bind)");
+    }
+}
+
+} // namespace
+
 SimRunner::SimRunner(const SimOptions& options, const ItemTable& items)
-    : _d(std::make_unique<SimRunnerPrivate>(options, items))
+    : _d(makeRunner(options, items))
 {
     SimRunnerPrivate* d = d_func();
     d->peer.setDefaultHostEndpoint(options.hostIp, options.hostPort);

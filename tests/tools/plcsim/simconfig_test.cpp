@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -50,13 +51,36 @@ TEST_P(ItemTableErrors, NameTheFileAndTheEntry)
 INSTANTIATE_TEST_SUITE_P(
     Files, ItemTableErrors,
     ::testing::Values(
-        BadItems{"{}", "items.json: expected an array of item objects"},
-        BadItems{"[{\"ID\": 1}, 3]", "items.json: entry 1: not an object"},
-        BadItems{"[{\"ID\": -1}]", "items.json: entry 0: \"ID\" missing or not unsigned"},
+        BadItems{"{}", "items.json: expected an array of item objects, not an object"},
+        BadItems{"", "items.json: the items file is empty (a JSON array was expected)"},
+        BadItems{"[{\"ID\": 1}, 3]", "items.json: item 2: must be an object, not a number"},
+        BadItems{"[{\"ID\": -1}]",
+                 "items.json: item 1: \"ID\" must be an unsigned integer, not a negative number"},
+        BadItems{"[{\"Name\": \"x\"}]", "items.json: item 1: \"ID\" is missing"},
         BadItems{"[{\"ID\": 1, \"DataType\": 300}]",
-                 "items.json: entry 0: \"DataType\" is not 0..255"},
-        BadItems{"[1", "items.json: not valid JSON at offset 2: Missing a comma or ']' after an "
-                       "array element."}));
+                 "items.json: item 1: (ID 1) \"DataType\" is not 0..255"},
+        BadItems{"[{\"ID\": 1, \"Name\": 5}]",
+                 "items.json: item 1: (ID 1) \"Name\" must be a string, not a number"},
+        BadItems{"[{\"ID\": 1, \"Value\": \"hot\"}]",
+                 "items.json: item 1: (ID 1) \"Value\" must be a number, not a string"},
+        BadItems{"[{\"ID\": 1},\n 1", "items.json:2:3: JSON syntax error: Missing a comma or "
+                                      "']' after an array element."}));
+
+TEST(ItemTable, NamesAFolderOrAMissingFileForWhatItIs)
+{
+    const vextest::TempFile file("[]");
+    const std::string folder = std::filesystem::path(file.path()).parent_path().string();
+    for (const auto& [path, why] :
+         {std::pair<std::string, std::string>{folder, "it is a directory"},
+          {file.path() + ".none", "No such file or directory"}}) {
+        try {
+            vexsim::ItemTable::load(path);
+            FAIL() << "loaded " << path;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), path + ": cannot read the items file: " + why);
+        }
+    }
+}
 
 struct RawRow {
     uint8_t code;

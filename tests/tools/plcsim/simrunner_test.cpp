@@ -108,8 +108,10 @@ TEST_F(Runner, PortInUseIsReported)
         vexsim::SimRunner second(options, vexsim::ItemTable());
         FAIL() << "a second runner bound the same port";
     } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("Address already in use"), std::string::npos)
-            << error.what();
+        EXPECT_EQ(std::string(error.what()),
+                  "cannot bind 127.0.0.1:" + std::to_string(first.port()) +
+                      ": Address already in use (the PLC endpoint, "
+                      "--bind)");
     }
 }
 
