@@ -73,6 +73,15 @@ void appendLe32(CvexByteArray& out, std::uint32_t value)
     }
 }
 
+CvexByteArray le32Bytes(const std::vector<unsigned int>& values)
+{
+    CvexByteArray bytes;
+    for (unsigned int value : values) {
+        appendLe32(bytes, value);
+    }
+    return bytes;
+}
+
 // The value field of a parameter or mold set record: the PLC reads code 8 as a float, every
 // other code from the bytes of the value as the storage holds it.
 void appendValueField(CvexByteArray& out, unsigned char dataType, const CvexVariant& value)
@@ -422,6 +431,23 @@ void CvexPlcCommon::clearSendQueue()
     d->_lineStatusRequest.clear();
 }
 
+// A refused compose leaves the packet empty; that is no failure of the caller's request.
+bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg)
+{
+    CvexPlcCommonPrivate* d = d_func();
+    StateLock lock(d->_stateMutex);
+    CvexAbstractProtocol* protocol = d->_factory->protocol(type);
+    if (!protocol) {
+        return false;
+    }
+    CvexByteArray packet;
+    protocol->composeProtocol(packet, in, arg);
+    if (!packet.isEmpty()) {
+        prepareData(packet);
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Worker thread: receiving and dispatch.
 
@@ -573,15 +599,8 @@ void CvexPlcCommon::requestActual()
         CvexDiagnostic() << "CvexPlcCommon::requestActual: Actual Data InValid";
         return;
     }
-    CvexAbstractProtocol* protocol = d->_factory->protocol(ActualType);
-    if (!protocol) {
+    if (!composeAndQueue(ActualType, CvexByteArray(), &actual)) {
         printMissingProtocol("requestActual", ActualType);
-        return;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray(), &actual);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
     }
 }
 
@@ -612,15 +631,8 @@ void CvexPlcCommon::packMoldSetData()
         CvexDiagnostic() << "CvexPlcCommon::packMoldSetData: MoldSet Block Data InValid";
         return;
     }
-    CvexAbstractProtocol* protocol = d->_factory->protocol(MoldSetType);
-    if (!protocol) {
+    if (!composeAndQueue(MoldSetType, CvexByteArray(), &d->_moldBlock)) {
         printMissingProtocol("packMoldSetData", MoldSetType);
-        return;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray(), &d->_moldBlock);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
     }
 }
 
@@ -662,15 +674,8 @@ void CvexPlcCommon::requestMoldSetStatus()
         return;
     }
     const auto count = static_cast<unsigned int>(d->_moldBlock.dataIDSet().array().size());
-    CvexAbstractProtocol* protocol = d->_factory->protocol(MoldSetStatusType);
-    if (!protocol) {
+    if (!composeAndQueue(MoldSetStatusType, CvexByteArray::number(count, 10), nullptr)) {
         printMissingProtocol("requestMoldSetStatus", MoldSetStatusType);
-        return;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray::number(count, 10), nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
     }
 }
 
@@ -705,16 +710,9 @@ void CvexPlcCommon::requestTrigger()
     if (index >= d->_triggers.size()) {
         return;
     }
-    CvexAbstractProtocol* protocol = d->_factory->protocol(TriggerType);
-    if (!protocol) {
-        printMissingProtocol("requestTrigger", TriggerType);
-        return;
-    }
     CvexParseTrigger trigger = d->_triggers[index];
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray(), &trigger);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
+    if (!composeAndQueue(TriggerType, CvexByteArray(), &trigger)) {
+        printMissingProtocol("requestTrigger", TriggerType);
     }
 }
 
@@ -734,34 +732,13 @@ void CvexPlcCommon::checkTrigger(int groupID)
 
 int CvexPlcCommon::downloadTrigger(const CvexParseTrigger& trigger)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(TriggerType);
-    if (!protocol) {
-        return -1;
-    }
     CvexParseTrigger copy = trigger;
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray(), &copy);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
-    return 0;
+    return composeAndQueue(TriggerType, CvexByteArray(), &copy) ? 0 : -1;
 }
 
 void CvexPlcCommon::requestTriggerConfirm(unsigned int groupID)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(TriggerConfirmType);
-    if (!protocol) {
-        return;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, CvexByteArray::number(groupID, 10), nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
+    composeAndQueue(TriggerConfirmType, CvexByteArray::number(groupID, 10), nullptr);
 }
 
 void CvexPlcCommon::checkTriggerConfirm(int groupID)
@@ -774,21 +751,11 @@ void CvexPlcCommon::checkTriggerConfirm(int groupID)
 
 void CvexPlcCommon::requestAlarm(unsigned int alarmNumber, unsigned char alarmByte)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(AlarmType);
-    if (!protocol) {
-        return;
-    }
     CvexByteArray payload;
     payload.append(static_cast<char>(alarmByte));
     payload.append('\0');
     appendLe32(payload, alarmNumber);
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, payload, nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
+    composeAndQueue(AlarmType, payload, nullptr);
 }
 
 void CvexPlcCommon::checkAlarm(int alarmNumber, unsigned char alarmByte)
@@ -817,11 +784,7 @@ int CvexPlcCommon::uploadParam(const std::vector<unsigned int>& ids)
     if (ids.empty()) {
         return -1;
     }
-    CvexByteArray bytes;
-    for (unsigned int id : ids) {
-        appendLe32(bytes, id);
-    }
-    return uploadParam(bytes);
+    return uploadParam(le32Bytes(ids));
 }
 
 int CvexPlcCommon::uploadParam(unsigned int id)
@@ -831,18 +794,7 @@ int CvexPlcCommon::uploadParam(unsigned int id)
 
 int CvexPlcCommon::uploadParam(const CvexByteArray& ids)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(ReadParamType);
-    if (!protocol) {
-        return -1;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, ids, nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
-    return 0;
+    return composeAndQueue(ReadParamType, ids, nullptr) ? 0 : -1;
 }
 
 int CvexPlcCommon::downloadParam(const std::map<std::string, CvexVariant>& values)
@@ -903,18 +855,7 @@ int CvexPlcCommon::downloadParam(unsigned int id, const CvexVariant& value)
 
 int CvexPlcCommon::downloadParam(const CvexByteArray& records)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(WriteParamType);
-    if (!protocol) {
-        return -1;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, records, nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
-    return 0;
+    return composeAndQueue(WriteParamType, records, nullptr) ? 0 : -1;
 }
 
 int CvexPlcCommon::downloadAction(const std::vector<unsigned int>& codes)
@@ -922,34 +863,17 @@ int CvexPlcCommon::downloadAction(const std::vector<unsigned int>& codes)
     if (codes.empty()) {
         return -1;
     }
-    CvexByteArray bytes;
-    for (unsigned int code : codes) {
-        appendLe32(bytes, code);
-    }
-    return downloadAction(bytes);
+    return downloadAction(le32Bytes(codes));
 }
 
 int CvexPlcCommon::downloadAction(unsigned int code)
 {
-    CvexByteArray bytes;
-    appendLe32(bytes, code);
-    return downloadAction(bytes);
+    return downloadAction(le32Bytes({code}));
 }
 
 int CvexPlcCommon::downloadAction(const CvexByteArray& codes)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(ActionType);
-    if (!protocol) {
-        return -1;
-    }
-    CvexByteArray packet;
-    protocol->composeProtocol(packet, codes, nullptr);
-    if (!packet.isEmpty()) {
-        prepareData(packet);
-    }
-    return 0;
+    return composeAndQueue(ActionType, codes, nullptr) ? 0 : -1;
 }
 
 } // namespace Orrery

@@ -90,6 +90,8 @@ private:
     bool watchdogExpired(long long cycleTime);
     void startMoldSetDownload();
     void clearSendQueue();
+    // False when the factory has no protocol of `type`; a composed packet is queued.
+    bool composeAndQueue(int type, const CvexByteArray& in, void* arg);
     void stopWorkerThread();
 
     std::unique_ptr<CvexPlcCommonPrivate> d_ptr;
