@@ -28,8 +28,25 @@ struct Command {
     const char* name;
     std::function<int(CvexPlcCommon&)> call;
     uint16_t type;
-    const char* pattern;
+    std::string pattern;
 };
+
+std::string le32Hex(uint32_t value)
+{
+    const char bytes[] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                          static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+    return vextest::hex(bytes, 4);
+}
+
+// Entries for the IDs first .. first + count - 1, each with its own ID as an int value.
+std::map<unsigned int, CvexVariant> valuesByID(unsigned int first, unsigned int count)
+{
+    std::map<unsigned int, CvexVariant> values;
+    for (unsigned int id : moldIDs(first, count)) {
+        values[id] = CvexVariant(static_cast<int>(id));
+    }
+    return values;
+}
 
 class HostTest : public PlcCommonTest {
 protected:
@@ -53,6 +70,15 @@ TEST_F(HostTest, CommandsGoOutByteForByte)
             "DataIDFlag": 1, "DataIDList": [10, 11]})");
     const char* twoRecords = "?? ?? 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
                              "2A 00 00 00 04 01 E8 03 00 00 88 66";
+    // Sixty convertible values and one that the storage cannot type: the first fifty convertible
+    // ones go, in ID order.
+    std::map<unsigned int, CvexVariant> sixty = valuesByID(kFirstMoldID, 60);
+    sixty[1] = CvexVariant(5);
+    std::string fifty = "99 88 02 02 03 00 ?? ?? 00 00 32 00";
+    for (unsigned int id : moldIDs(kFirstMoldID, 50)) {
+        fifty += " " + le32Hex(id) + " 04 01 " + le32Hex(id);
+    }
+    fifty += " 88 66";
     const Command commands[] = {
         {"uploadParam(id)", [](CvexPlcCommon& s) { return s.uploadParam(42u); }, 2,
          "99 88 12 00 02 00 ?? ?? 00 00 01 00 2A 00 00 00 88 66"},
@@ -67,6 +93,8 @@ TEST_F(HostTest, CommandsGoOutByteForByte)
                  {"speed", CvexVariant(1000.0)}, {"pressure", CvexVariant(2.5)}});
          },
          3, ""},
+        {"downloadParam(map of sixty)", [&](CvexPlcCommon& s) { return s.downloadParam(sixty); }, 3,
+         fifty},
         {"downloadAction(codes)",
          [](CvexPlcCommon& s) {
              return s.downloadAction(std::vector<unsigned int>{5, 6});
@@ -87,7 +115,8 @@ TEST_F(HostTest, CommandsGoOutByteForByte)
         ASSERT_TRUE(peer.waitForCount(command.type, before + 1, kDeadline));
         const std::string sent = peer.received(command.type).at(before).bytes;
         const std::string head = command.type == 3 ? "99 88 22 00 03 00 " : "99 88 22 00 09 00 ";
-        EXPECT_TRUE(matchesPattern(sent, *command.pattern ? command.pattern : head + twoRecords));
+        EXPECT_TRUE(
+            matchesPattern(sent, command.pattern.empty() ? head + twoRecords : command.pattern));
     }
     // The PLC took both values of the host's block: the source asks for its status.
     ASSERT_TRUE(peer.waitForCount(8, 1, kDeadline));
@@ -121,8 +150,8 @@ TEST_F(HostTest, PacketsAboveFourteenSixtyBytesAreRefused)
 
 TEST_F(HostTest, FullQueueDropsAndReportsAndTheFirstPassDiscardsEarlyPackets)
 {
-    peer.setHostEndpoint("127.0.0.1", sourcePort);
     configure(defaultFile());
+    ASSERT_NO_FATAL_FAILURE(link());
     startCapture();
     for (int i = 0; i < 1030; ++i) {
         source->uploadParam(1u);
@@ -161,18 +190,38 @@ TEST_F(HostTest, ConfigurationIsReported)
     startCapture();
     configure(withoutHost);
     const std::vector<std::string> first = stopCapture();
-    EXPECT_EQ(first, (std::vector<std::string>{
-                         "parse version: 2", "local: 127.0.0.1 port: " + std::to_string(sourcePort),
-                         "_commData linestatus isValid: 1", "data->_checkOnlineTime1000",
-                         "CvexPlcCommon::run Address Error NULL"}));
+    EXPECT_EQ(first, (std::vector<std::string>{"parse version: 2", "local: 127.0.0.1 port: 0",
+                                               "_commData linestatus isValid: 1",
+                                               "data->_checkOnlineTime1000",
+                                               "CvexPlcCommon::run Address Error NULL"}));
     startCapture();
     configure(defaultFile());
     const std::vector<std::string> second = stopCapture();
     EXPECT_EQ(second,
               (std::vector<std::string>{
                   "parse version: 2", "local: 127.0.0.1 port: " + std::to_string(peer.port()),
-                  "local: 127.0.0.1 port: " + std::to_string(sourcePort),
-                  "_commData linestatus isValid: 1", "data->_checkOnlineTime100"}));
+                  "local: 127.0.0.1 port: 0", "_commData linestatus isValid: 1",
+                  "data->_checkOnlineTime100"}));
+}
+
+// Without a "Host" endpoint no timer runs, so nothing but the calls below writes a line.
+TEST_F(HostTest, MissingSectionsAndAnEmptyBlockAreReported)
+{
+    CommonFile file = defaultFile();
+    file.withHost = false;
+    file.withLineStatus = false;
+    file.withActual = false;
+    configure(file);
+    startCapture();
+    source->checkOnLine();
+    source->requestActual();
+    source->checkActual(3);
+    EXPECT_EQ(source->downloadMoldSet(Orrery::CvexParseMoldBlock()), 0);
+    EXPECT_EQ(stopCapture(), (std::vector<std::string>{
+                                 "CvexPlcCommon::checkOnLine: LineStatus Data InValid",
+                                 "CvexPlcCommon::requestActual: Actual Data InValid",
+                                 "CvexPlcCommon::checkActual: Actual Data InValid",
+                                 "CvexPlcCommon::packMoldSetData: MoldSet Block Data InValid"}));
 }
 
 TEST_F(HostTest, MoldSetIDListJoinsAllBlocksInKeyOrder)
@@ -195,6 +244,41 @@ TEST_F(HostTest, ReconfiguringWhileRunningIsRefused)
                          "CvexPlcCommon::setCommonFile: must stop or quit thread first"});
     ASSERT_TRUE(waitForPolls(peer.count(7), 2));
     EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
+}
+
+// Replies and polls use the configuration, the mold block and the trigger list while the host
+// loads a new configuration and downloads a block of its own; run with the thread sanitizer.
+TEST_F(HostTest, ReconfiguringWhileRepliesAreHandled)
+{
+    CommonFile file = defaultFile();
+    // A cycle time below 3 makes the poll run on every turn of the worker's loop.
+    file.cycleTime = 1;
+    configure(file);
+    const auto block =
+        fromJson<Orrery::CvexParseMoldBlock>(R"({"Type": 1, "DataIDList": [2001, 2002]})");
+    const auto datagram = [](const std::string& bytes) {
+        return CvexByteArray(bytes.data(), static_cast<int>(bytes.size()));
+    };
+    const CvexByteArray replies[] = {
+        datagram(vexsim::reply::moldSetAck(50)), datagram(vexsim::reply::moldSetStatus(kMoldCount)),
+        datagram(vexsim::reply::triggerAck(1)), datagram(vexsim::reply::lineStatus(1))};
+    std::atomic<bool> reconfiguring{true};
+    std::thread worker([&] {
+        while (reconfiguring) {
+            for (const CvexByteArray& reply : replies) {
+                source->receiveData(reply);
+            }
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        configure(file);
+        source->downloadMoldSet(block);
+    }
+    reconfiguring = false;
+    worker.join();
+    // The host's block came last: its two IDs are what the PLC must hold.
+    source->receiveData(datagram(vexsim::reply::moldSetStatus(2)));
+    EXPECT_EQ(source->lineStatus(), 3);
 }
 
 TEST_F(HostTest, DestroyingWhileFloodedReturnsPromptly)

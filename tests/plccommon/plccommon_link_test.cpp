@@ -2,7 +2,14 @@
 // The conversation with the PLC: the start-up chain, the steady state and the supervision.
 #include "plccommonfixture.h"
 
+#include "vexthread.h"
+
 #include <algorithm>
+#include <cstdlib>
+#include <dirent.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace plccommontest {
 namespace {
@@ -11,6 +18,42 @@ namespace reply = vexsim::reply;
 using Orrery::CvexVariant;
 
 using LinkTest = PlcCommonTest;
+
+// The source's socket among the process's descriptors: the UDP socket on 127.0.0.1 that is not
+// the peer's.
+int sourceSocket(uint16_t peerPort)
+{
+    int found = -1;
+    DIR* fds = opendir("/proc/self/fd");
+    while (dirent* entry = fds ? readdir(fds) : nullptr) {
+        const int fd = std::atoi(entry->d_name);
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        int type = 0;
+        socklen_t typeSize = sizeof type;
+        if (fd != dirfd(fds) &&
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
+            address.sin_family == AF_INET && address.sin_addr.s_addr == htonl(INADDR_LOOPBACK) &&
+            ntohs(address.sin_port) != peerPort &&
+            getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeSize) == 0 && type == SOCK_DGRAM) {
+            found = fd;
+        }
+    }
+    if (fds) {
+        closedir(fds);
+    }
+    return found;
+}
+
+// The bytes the system holds for the datagrams waiting on the socket.
+uint32_t queuedBytes(int fd)
+{
+    uint32_t memory[SK_MEMINFO_VARS] = {};
+    socklen_t size = sizeof memory;
+    return getsockopt(fd, SOL_SOCKET, SO_MEMINFO, memory, &size) == 0
+               ? memory[SK_MEMINFO_RMEM_ALLOC]
+               : 0;
+}
 
 TEST_F(LinkTest, StartUpChainReachesLineStatusThreeWithMoldSetAndTriggers)
 {
@@ -203,6 +246,110 @@ TEST_F(LinkTest, PollAndLinkSurviveAFloodOfAlarms)
         return line.rfind("CvexPlcCommon::prepareData: send queue full, dropped ", 0) == 0;
     });
     EXPECT_LE(dropLines, 3);
+}
+
+TEST_F(LinkTest, OneDeliveryHandlesAtMostTwoHundredFiftySixDatagrams)
+{
+    constexpr unsigned int kDatagrams = 300;
+    configure(defaultFile());
+    ASSERT_NO_FATAL_FAILURE(link());
+    // The system's default receive buffer holds no more than 256 small datagrams.
+    const int fd = sourceSocket(peer.port());
+    ASSERT_GE(fd, 0);
+    const int bufferSize = 1 << 20;
+    ASSERT_EQ(setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bufferSize, sizeof bufferSize), 0);
+
+    // A task in the worker's own loop keeps "readyRead" from being delivered while the socket
+    // fills up; then it reads the socket there, one processReceive call after the other.
+    std::atomic<bool> inWorker{false};
+    std::atomic<bool> filled{false};
+    std::atomic<bool> done{false};
+    std::vector<size_t> handledPerCall;
+    source->thread()->post([&] {
+        inWorker = true;
+        vextest::waitUntil([&] { return filled.load(); }, kDeadline);
+        size_t handled = 0;
+        while (handled < kDatagrams && handledPerCall.size() < 4) {
+            const size_t before = controlData(0)->errorLogs().size();
+            source->processReceive();
+            handledPerCall.push_back(controlData(0)->errorLogs().size() - before);
+            handled += handledPerCall.back();
+        }
+        done = true;
+    });
+    ASSERT_TRUE(vextest::waitUntil([&] { return inWorker.load(); }, kDeadline));
+    peer.send(reply::alarm({{1, 0}}));
+    const bool first = vextest::waitUntil([&] { return queuedBytes(fd) > 0; }, kDeadline);
+    const uint32_t perDatagram = queuedBytes(fd);
+    for (unsigned int number = 1; number < kDatagrams; ++number) {
+        peer.send(reply::alarm({{1, number}}));
+    }
+    const bool all =
+        vextest::waitUntil([&] { return queuedBytes(fd) == perDatagram * kDatagrams; }, kDeadline);
+    filled = true;
+    ASSERT_TRUE(vextest::waitUntil([&] { return done.load(); }, kDeadline));
+    ASSERT_TRUE(first && all);
+
+    EXPECT_EQ(handledPerCall, (std::vector<size_t>{256, kDatagrams - 256}));
+    const std::vector<Orrery::CvexErrorLog> logs = controlData(0)->errorLogs();
+    ASSERT_EQ(logs.size(), kDatagrams);
+    for (unsigned int number = 0; number < kDatagrams; ++number) {
+        ASSERT_EQ(logs[number].alarmNumber, number);
+    }
+}
+
+TEST_F(LinkTest, MoreThanTwoHundredFiftyFiveTriggersAreDownloadedOnceInOrder)
+{
+    constexpr uint16_t kTriggers = 300;
+    CommonFile file = defaultFile();
+    file.triggers.clear();
+    for (unsigned int group = 1; group <= kTriggers; ++group) {
+        file.triggers.push_back({group, {1000 + group}});
+    }
+    answerLikePlc();
+    start(file);
+    ASSERT_TRUE(peer.waitForCount(17, kTriggers, kDeadline));
+    // The list is done once the last definition is acknowledged: polls go on, definitions not.
+    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    std::vector<uint16_t> groups;
+    for (const vexsim::Datagram& definition : peer.received(17)) {
+        groups.push_back(le16(definition.bytes, 8));
+    }
+    std::vector<uint16_t> expected(kTriggers);
+    for (uint16_t i = 0; i < kTriggers; ++i) {
+        expected[i] = static_cast<uint16_t>(i + 1);
+    }
+    EXPECT_EQ(groups, expected);
+}
+
+// After each reply has been handled the host sends a read request; the queue sends in order, so
+// once the request has arrived, every pack the reply started has arrived too.
+TEST_F(LinkTest, LineStatusRepliesStartTheMoldSetDownloadWhilePending)
+{
+    CommonFile file = defaultFile();
+    file.cycleTime = 3000;
+    start(file);
+    struct Step {
+        int status;
+        size_t packs;
+    };
+    // An unknown code between two equal ones shows when the second has been handled.
+    const Step steps[] = {{2, 1}, {4, 1}, {2, 1}, {3, 1}, {2, 2}, {4, 2},
+                          {2, 2}, {1, 3}, {4, 3}, {1, 4}, {4, 4}, {2, 4}};
+    size_t requests = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "status " << step.status << " packs " << step.packs);
+        peer.send(reply::lineStatus(step.status));
+        ASSERT_TRUE(
+            vextest::waitUntil([&] { return source->lineStatus() == step.status; }, kDeadline));
+        source->uploadParam(1u);
+        ASSERT_TRUE(peer.waitForCount(2, ++requests, kDeadline));
+        EXPECT_EQ(peer.count(9), step.packs);
+    }
+    for (const vexsim::Datagram& pack : peer.received(9)) {
+        EXPECT_EQ(le16(pack.bytes, 10), 50u);
+        EXPECT_EQ(le32(pack.bytes, 12), kFirstMoldID);
+    }
 }
 
 } // namespace

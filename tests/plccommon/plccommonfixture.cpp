@@ -4,12 +4,7 @@
 #include "vexcontroldatafactory.h"
 #include "vexdbstoragefactory.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sstream>
-#include <stdexcept>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace plccommontest {
 
@@ -34,16 +29,22 @@ std::string endpoint(const char* key, uint16_t port)
 
 } // namespace
 
-std::string commonFileText(const CommonFile& file, uint16_t hostPort, uint16_t sourcePort)
+std::string commonFileText(const CommonFile& file, uint16_t hostPort)
 {
     std::ostringstream text;
-    text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5, " << endpoint("Src", sourcePort);
+    text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5, " << endpoint("Src", 0);
     if (file.withHost) {
         text << ", " << endpoint("Host", hostPort);
     }
-    text << " } },\n  { \"Type\": { \"ID\": 7, \"CycleTime\": " << file.cycleTime << " } },\n"
-         << "  { \"Type\": { \"ID\": 1, \"CycleTime\": 100, \"DataIDList\": "
-         << jsonList(file.actualIDs) << " } },\n  { \"Type\": { \"ID\": 9, \"MoldList\": [";
+    text << " } },\n";
+    if (file.withLineStatus) {
+        text << "  { \"Type\": { \"ID\": 7, \"CycleTime\": " << file.cycleTime << " } },\n";
+    }
+    if (file.withActual) {
+        text << "  { \"Type\": { \"ID\": 1, \"CycleTime\": 100, \"DataIDList\": "
+             << jsonList(file.actualIDs) << " } },\n";
+    }
+    text << "  { \"Type\": { \"ID\": 9, \"MoldList\": [";
     const char* separator = "";
     for (const auto& block : file.moldBlocks) {
         text << separator << "{ \"Type\": " << block.first
@@ -58,21 +59,6 @@ std::string commonFileText(const CommonFile& file, uint16_t hostPort, uint16_t s
     }
     text << " ]\n";
     return text.str();
-}
-
-uint16_t freeUdpPort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        throw std::runtime_error("no free UDP port on 127.0.0.1");
-    }
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 uint16_t le16(const std::string& bytes, size_t pos)
@@ -136,7 +122,6 @@ void PlcCommonTest::SetUp()
         storage()->addItem(id, "mold" + std::to_string(id), 4,
                            Orrery::CvexVariant(static_cast<int>(id * 10)));
     }
-    sourcePort = freeUdpPort();
     source = std::make_unique<Orrery::CvexPlcCommon>();
 }
 
@@ -156,15 +141,26 @@ CommonFile PlcCommonTest::defaultFile() const
 
 void PlcCommonTest::configure(const CommonFile& content)
 {
-    file = std::make_unique<vextest::TempFile>(commonFileText(content, peer.port(), sourcePort));
+    file = std::make_unique<vextest::TempFile>(commonFileText(content, peer.port()));
     source->setCommonFile(file->path());
+}
+
+void PlcCommonTest::link()
+{
+    source->sendData(Orrery::CvexByteArray("link", 4));
+    ASSERT_TRUE(peer.waitFor([](const std::vector<vexsim::Datagram>& all) { return !all.empty(); },
+                             kDeadline));
+    peer.clearReceived();
 }
 
 void PlcCommonTest::start(const CommonFile& content)
 {
-    peer.setHostEndpoint("127.0.0.1", sourcePort);
     configure(content);
+    ASSERT_NO_FATAL_FAILURE(link());
     source->start();
+    // The sending thread begins by emptying the queue and taking the link down; its first poll
+    // shows that this is behind it.
+    ASSERT_TRUE(waitForPolls(0, 1));
 }
 
 void PlcCommonTest::bringOnline()

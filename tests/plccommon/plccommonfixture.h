@@ -33,14 +33,16 @@ constexpr unsigned int kMoldCount = 120;
 struct CommonFile {
     unsigned int cycleTime = kCycleTime;
     bool withHost = true;
+    bool withLineStatus = true;
+    bool withActual = true;
     std::vector<unsigned int> actualIDs{101, 102, 103};
     std::map<unsigned int, std::vector<unsigned int>> moldBlocks;
     std::vector<std::pair<unsigned int, std::vector<unsigned int>>> triggers{
         {1, {301}}, {2, {302, 303}}, {3, {304}}};
 };
 
-std::string commonFileText(const CommonFile& file, uint16_t hostPort, uint16_t sourcePort);
-uint16_t freeUdpPort();
+// The source's "Src" endpoint is 127.0.0.1 port 0: the system picks its port when it binds.
+std::string commonFileText(const CommonFile& file, uint16_t hostPort);
 uint16_t le16(const std::string& bytes, size_t pos);
 uint32_t le32(const std::string& bytes, size_t pos);
 // Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
@@ -56,6 +58,10 @@ protected:
 
     CommonFile defaultFile() const;
     void configure(const CommonFile& file);
+    // The source sends one datagram, so that the peer learns where it listens; the peer's log is
+    // emptied afterwards.
+    void link();
+    // Configures, links and starts the source, and waits for its first poll.
     void start(const CommonFile& file);
     // Starts with the scripted PLC and waits for the whole start-up chain.
     void bringOnline();
@@ -75,7 +81,6 @@ protected:
     std::atomic<int> wrongTriggerAcks{0};
 
     vexsim::PlcPeer peer;
-    uint16_t sourcePort = 0;
     std::unique_ptr<vextest::StdoutCapture> capture;
     std::unique_ptr<vextest::TempFile> file;
     std::unique_ptr<Orrery::CvexPlcCommon> source;
