@@ -22,15 +22,11 @@ CvexPlcActionProtocol::~CvexPlcActionProtocol() = default;
 
 int CvexPlcActionProtocol::composeProtocol(CvexByteArray& out, const CvexByteArray& in, void*)
 {
-    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
-    const PlcLock guard(d->mutex);
-    if (in.isEmpty())
-        return -1;
-    const int count = in.size() / ActionWordSize;
-    d->stampPacketNumber();
-    d->writeField16(d->sendHead, d->countPos, static_cast<std::uint16_t>(count));
-    const int size = d->finishPacket(out, in.left(count * ActionWordSize));
-    CvexDiagnostic() << "PLC Action: " << size;
+    // Held across the report as well, so that the lines keep the order of the packets.
+    const PlcLock guard(d_func()->mutex);
+    const int size = composeRecordRequest(out, in, ActionWordSize);
+    if (size >= 0)
+        CvexDiagnostic() << "PLC Action: " << size;
     return size;
 }
 
@@ -38,15 +34,13 @@ int CvexPlcActionProtocol::parseProtocol(const CvexByteArray& in)
 {
     CvexAbstractPlcCommonProtocolPrivate* d = d_func();
     const PlcLock guard(d->mutex);
-    const int headSize = d->receiveHead.fixedSize();
-    if (in.size() < d->minimumReplySize())
+    const int states = d->replyRecordCount(in, ActionWordSize);
+    if (states < 0)
         return -1;
-    const int claimed = PlcBytes::getU16(in, d->countPos);
-    const int states = PlcBytes::wholeRecords(headSize, in.size() - d->receiveTail.fixedSize(),
-                                              ActionWordSize, claimed);
+    const int first = d->receiveHead.fixedSize();
     int failed = 0;
     for (int i = 0; i < states; ++i) {
-        const std::uint32_t state = PlcBytes::getU32(in, headSize + i * ActionWordSize);
+        const std::uint32_t state = PlcBytes::getU32(in, first + i * ActionWordSize);
         CvexDiagnostic() << "state: " << state;
         if (state & ActionFailedBit)
             ++failed;

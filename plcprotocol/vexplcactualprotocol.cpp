@@ -47,12 +47,7 @@ int CvexPlcActualProtocol::composeProtocol(CvexByteArray& out, const CvexByteArr
 
 int CvexPlcActualProtocol::parseProtocol(const CvexByteArray& in)
 {
-    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
-    const PlcLock guard(d->mutex);
-    CvexByteArray payload;
-    if (!d->takeReplyPayload(in, payload))
-        return -1;
-    return writeToDataBase(payload);
+    return parsePayloadReply(in);
 }
 
 int CvexPlcActualProtocol::writeToDataBase(const CvexByteArray& payload)

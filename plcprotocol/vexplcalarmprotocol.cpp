@@ -39,14 +39,10 @@ int CvexPlcAlarmProtocol::parseProtocol(const CvexByteArray& in)
 {
     CvexAbstractPlcCommonProtocolPrivate* d = d_func();
     const PlcLock guard(d->mutex);
+    const int records = d->replyRecordCount(in, AlarmRecordSize);
+    if (records <= 0)
+        return -1;
     const int headSize = d->receiveHead.fixedSize();
-    if (in.size() < d->minimumReplySize())
-        return -1;
-    const int claimed = PlcBytes::getU16(in, d->countPos);
-    const int records = PlcBytes::wholeRecords(headSize, in.size() - d->receiveTail.fixedSize(),
-                                               AlarmRecordSize, claimed);
-    if (records == 0)
-        return -1;
     for (int i = 0; i < records; ++i) {
         const int record = headSize + i * AlarmRecordSize;
         if (CvexAbstractControlData* alarms =

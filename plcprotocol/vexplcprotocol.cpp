@@ -72,6 +72,15 @@ bool CvexAbstractPlcCommonProtocolPrivate::takeReplyPayload(const CvexByteArray&
     return true;
 }
 
+int CvexAbstractPlcCommonProtocolPrivate::replyRecordCount(const CvexByteArray& in,
+                                                           int recordSize) const
+{
+    if (in.size() < minimumReplySize())
+        return -1;
+    return wholeRecords(receiveHead.fixedSize(), in.size() - receiveTail.fixedSize(), recordSize,
+                        getU16(in, countPos));
+}
+
 namespace PlcRecords {
 
 CvexVariant decodeValue(std::uint8_t typeCode, const unsigned char* value)
@@ -237,6 +246,29 @@ CvexAbstractPlcCommonProtocolPrivate* CvexAbstractPlcCommonProtocol::d_func()
 const CvexAbstractPlcCommonProtocolPrivate* CvexAbstractPlcCommonProtocol::d_func() const
 {
     return static_cast<const CvexAbstractPlcCommonProtocolPrivate*>(d_base());
+}
+
+int CvexAbstractPlcCommonProtocol::composeRecordRequest(CvexByteArray& out, const CvexByteArray& in,
+                                                        int recordSize)
+{
+    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
+    const PlcLock guard(d->mutex);
+    if (in.isEmpty())
+        return -1;
+    const int count = in.size() / recordSize;
+    d->stampPacketNumber();
+    d->writeField16(d->sendHead, d->countPos, static_cast<std::uint16_t>(count));
+    return d->finishPacket(out, in.left(count * recordSize));
+}
+
+int CvexAbstractPlcCommonProtocol::parsePayloadReply(const CvexByteArray& in)
+{
+    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
+    const PlcLock guard(d->mutex);
+    CvexByteArray payload;
+    if (!d->takeReplyPayload(in, payload))
+        return -1;
+    return writeToDataBase(payload);
 }
 
 CvexAbstractPlcTriggerProtocol::CvexAbstractPlcTriggerProtocol()

@@ -52,6 +52,15 @@ public:
 
     CvexAbstractPlcCommonProtocolPrivate* d_func();
     const CvexAbstractPlcCommonProtocolPrivate* d_func() const;
+
+protected:
+    // A request whose payload is the whole records of `in`, `recordSize` bytes each, and whose
+    // item count says how many; returns its size, or -1 without taking a packet number for an
+    // empty `in`.
+    int composeRecordRequest(CvexByteArray& out, const CvexByteArray& in, int recordSize);
+    // A reply whose length field announces a payload, handed to writeToDataBase; -1 for a reply
+    // too short or whose length field does not fit the datagram.
+    int parsePayloadReply(const CvexByteArray& in);
 };
 
 // The trigger family: 8-byte head (mark, length, type, number) and a 2-byte tail. Ownership and

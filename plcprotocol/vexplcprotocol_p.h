@@ -58,6 +58,9 @@ public:
     // field announces. False for a reply too short, or whose length field is below head plus tail
     // or beyond the datagram.
     bool takeReplyPayload(const CvexByteArray& in, CvexByteArray& payload);
+    // How many records of `recordSize` bytes, of those the reply's item count claims, lie whole
+    // between head and tail; -1 for a reply shorter than head plus tail.
+    int replyRecordCount(const CvexByteArray& in, int recordSize) const;
 };
 
 // Value records (u32 ID, u8 type code, u8 state, 4 value bytes) of actual and parameter replies.

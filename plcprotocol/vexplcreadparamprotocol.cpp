@@ -5,6 +5,10 @@
 
 namespace Orrery {
 
+namespace {
+constexpr int DataIDSize = 4;
+} // namespace
+
 CvexPlcReadParamProtocol::CvexPlcReadParamProtocol()
 {
     setSendType(2);
@@ -15,24 +19,12 @@ CvexPlcReadParamProtocol::~CvexPlcReadParamProtocol() = default;
 
 int CvexPlcReadParamProtocol::composeProtocol(CvexByteArray& out, const CvexByteArray& in, void*)
 {
-    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
-    const PlcLock guard(d->mutex);
-    if (in.isEmpty())
-        return -1;
-    const int count = in.size() / 4;
-    d->stampPacketNumber();
-    d->writeField16(d->sendHead, d->countPos, static_cast<std::uint16_t>(count));
-    return d->finishPacket(out, in.left(count * 4));
+    return composeRecordRequest(out, in, DataIDSize);
 }
 
 int CvexPlcReadParamProtocol::parseProtocol(const CvexByteArray& in)
 {
-    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
-    const PlcLock guard(d->mutex);
-    CvexByteArray payload;
-    if (!d->takeReplyPayload(in, payload))
-        return -1;
-    return writeToDataBase(payload);
+    return parsePayloadReply(in);
 }
 
 int CvexPlcReadParamProtocol::writeToDataBase(const CvexByteArray& payload)
