@@ -37,6 +37,8 @@ CvexUdpPrivate::~CvexUdpPrivate()
 
 bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool exclusive)
 {
+    if (address.isNull())
+        return false;
     Watch started;
     {
         const std::lock_guard<std::mutex> lock(_mutex);

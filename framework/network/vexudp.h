@@ -26,8 +26,9 @@ public:
     ~CvexUdp() override;
 
     // Binds to a local address (port 0 picks a free port). With `exclusive` the bind fails when
-    // another socket holds the port. False for an address that is not local or a port in use.
-    // Binding a bound socket closes it first, so it then listens on the new endpoint only.
+    // another socket holds the port. False for a null address (the socket is left as it was), an
+    // address that is not local or a port in use. Binding a bound socket closes it first, so it
+    // then listens on the new endpoint only.
     bool bind(const CvexAddress& address, unsigned short port, bool exclusive = true);
     void close();
     bool isBound() const;

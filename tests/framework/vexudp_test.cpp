@@ -150,6 +150,9 @@ TEST_F(CvexUdpDirect, BindFailsForAPortInUseAndAForeignAddress)
     EXPECT_FALSE(other.bind(loopback, receiver.localPort(), true));
     EXPECT_FALSE(other.isBound());
     EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
+    // An "IP" of the common file that is no address must not fall back to every interface.
+    EXPECT_FALSE(other.bind(CvexAddress("local host"), 0, true));
+    EXPECT_FALSE(other.isBound());
     EXPECT_TRUE(other.bind(loopback, 0, true));
 }
 
