@@ -7,6 +7,7 @@
 #include "vexdbstoragefactory.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace plchost {
 
@@ -37,17 +38,31 @@ std::string seconds(double value)
 HostMonitor::HostMonitor(HostPlan plan, const ItemDictionary& items, std::string outputFolder)
     : _plan(std::move(plan)), _items(items), _writer(std::move(outputFolder))
 {
-    for (const unsigned int id : _plan.actualIDs)
-        _view.actuals.push_back({id, _items.label(id), storage().value(id), -1, 0});
+    // Mold set values stay in the storage: the source sends them from there.
+    std::set<unsigned int> mold(_plan.allMoldIDs.begin(), _plan.allMoldIDs.end());
+    mold.insert(_plan.moldBlockIDs.begin(), _plan.moldBlockIDs.end());
+    auto watch = [&](unsigned int id) {
+        if (mold.count(id) == 0 && _taken.insert(id).second)
+            storage().setValue(id, Orrery::CvexVariant(), 1);
+    };
+    auto row = [&](unsigned int id) {
+        return ValueRow{id, _items.label(id), storage().value(id), -1, 0};
+    };
+    for (const unsigned int id : _plan.actualIDs) {
+        watch(id);
+        _view.actuals.push_back(row(id));
+    }
     for (const TriggerGroup& group : _plan.triggers) {
-        if (group.isCurve()) {
-            _curvesSeen.push_back(controlData(2).savedCurves(group.curve()).size());
-            continue;
-        }
         GroupState state;
         state.group = group;
-        for (const unsigned int id : group.ids)
-            state.rows.push_back({id, _items.label(id), storage().value(id), -1, 0});
+        if (group.isCurve()) {
+            _curvesSeen.push_back(controlData(2).savedCurves(group.curve()).size());
+        } else {
+            for (const unsigned int id : group.ids) {
+                watch(id);
+                state.rows.push_back(row(id));
+            }
+        }
         _view.groups.push_back(state);
     }
     _alarmsSeen = controlData(0).errorLogs().size();
@@ -97,6 +112,7 @@ std::vector<std::string> HostMonitor::poll(int lineStatus, double now)
 {
     std::vector<std::string> events;
     _view.now = now;
+    takeArrivals();
     pollLink(lineStatus, events);
     pollActuals(events);
     pollGroups(events);
@@ -146,11 +162,31 @@ void HostMonitor::pollLink(int lineStatus, std::vector<std::string>& events)
     events.push_back(linkEvent(lineStatus));
 }
 
+void HostMonitor::takeArrivals()
+{
+    _arrivals.clear();
+    for (const unsigned int id : _taken) {
+        const Orrery::CvexVariant value = storage().value(id);
+        if (value.isNull())
+            continue;
+        _arrivals[id] = value;
+        storage().setValue(id, Orrery::CvexVariant(), 1);
+    }
+}
+
 bool HostMonitor::refresh(ValueRow& row)
 {
-    const Orrery::CvexVariant current = storage().value(row.id);
-    if (current == row.value)
-        return false;
+    Orrery::CvexVariant current;
+    if (_taken.count(row.id) != 0) {
+        const auto arrived = _arrivals.find(row.id);
+        if (arrived == _arrivals.end())
+            return false;
+        current = arrived->second;
+    } else {
+        current = storage().value(row.id);
+        if (current == row.value)
+            return false;
+    }
     row.value = current;
     row.changedAt = _view.now;
     ++row.changes;
@@ -173,12 +209,15 @@ void HostMonitor::pollGroups(std::vector<std::string>& events)
     const unsigned int newMonitoring = monitoring - _view.monitoringLogs;
     _view.monitoringLogs = monitoring;
     for (GroupState& state : _view.groups) {
-        bool changed = false;
+        if (state.group.isCurve())
+            continue;
+        bool arrived = false;
         for (ValueRow& row : state.rows)
-            changed = refresh(row) || changed;
-        // Group 2 packets are counted exactly by the monitoring log; others by their values.
+            arrived = refresh(row) || arrived;
+        // Group 2 packets are counted exactly by the monitoring log; the others by the polls
+        // that found new values.
         const size_t packets = state.group.groupID == kMonitoringGroup ? newMonitoring
-                               : changed                               ? 1
+                               : arrived                               ? 1
                                                                        : 0;
         if (packets == 0)
             continue;
@@ -193,6 +232,76 @@ void HostMonitor::pollGroups(std::vector<std::string>& events)
         line.pop_back();
         events.push_back(line);
     }
+}
+
+GroupState* HostMonitor::groupState(unsigned int groupID)
+{
+    for (GroupState& state : _view.groups) {
+        if (state.group.groupID == groupID)
+            return &state;
+    }
+    return nullptr;
+}
+
+std::string HostMonitor::answerText(const GroupState& state)
+{
+    const TriggerAnswer& answer = state.answer;
+    if (answer.at < 0)
+        return state.packets > 0 ? "acknowledged" : "no data yet";
+    std::string text = answer.status.empty() ? "acknowledged" : answer.status;
+    if (!answer.failed.empty()) {
+        text += "; the PLC does not collect";
+        for (const auto& [id, code] : answer.failed)
+            text += " " + std::to_string(id) + " (error " + std::to_string(code) + ")";
+    }
+    return text;
+}
+
+std::vector<std::string> HostMonitor::noteLibraryLines(const std::vector<std::string>& lines)
+{
+    // The source prints "groupID: G <status>" for an acknowledgement with an error status and
+    // "Failed ID: <hex> Error Code: <n>" for each data ID the PLC refused.
+    static const std::string groupHead = "groupID: ";
+    static const std::string failedHead = "Failed ID: ";
+    static const std::string codeHead = " Error Code: ";
+    std::vector<std::string> events;
+    for (const std::string& line : lines) {
+        if (line.compare(0, groupHead.size(), groupHead) == 0) {
+            char* end = nullptr;
+            const unsigned long group = std::strtoul(line.c_str() + groupHead.size(), &end, 10);
+            std::string status = end ? std::string(end) : std::string();
+            status.erase(0, status.find_first_not_of(' '));
+            const std::string prefix = "plc trigger ";
+            if (status.compare(0, prefix.size(), prefix) == 0)
+                status.erase(0, prefix.size());
+            _answeringGroup = static_cast<int>(group);
+            if (GroupState* state = groupState(static_cast<unsigned int>(group))) {
+                state->answer = TriggerAnswer{status, {}, _view.now};
+            }
+            events.push_back("trigger group " + std::to_string(group) +
+                             " acknowledged with an error: " + status);
+            continue;
+        }
+        const size_t code = line.find(codeHead);
+        if (line.compare(0, failedHead.size(), failedHead) != 0 || code == std::string::npos)
+            continue;
+        const unsigned long id = std::strtoul(line.c_str() + failedHead.size(), nullptr, 16);
+        const unsigned long error =
+            std::strtoul(line.c_str() + code + codeHead.size(), nullptr, 10);
+        GroupState* state =
+            _answeringGroup < 0 ? nullptr : groupState(static_cast<unsigned int>(_answeringGroup));
+        if (state) {
+            if (state->answer.at < 0)
+                state->answer.at = _view.now;
+            state->answer.failed.emplace_back(static_cast<unsigned int>(id),
+                                              static_cast<unsigned int>(error));
+        }
+        events.push_back(
+            (state ? "trigger group " + std::to_string(state->group.groupID) + ": " : "") +
+            "the PLC does not collect data ID " + std::to_string(id) + " (" + _items.label(id) +
+            ", error code " + std::to_string(error) + ")");
+    }
+    return events;
 }
 
 void HostMonitor::pollAlarms(std::vector<std::string>& events)
@@ -227,6 +336,10 @@ void HostMonitor::pollCurves(std::vector<std::string>& events)
                                  " saved but not written: " + _writer.error());
             }
             _view.curves.push_back(curve);
+            if (GroupState* state = groupState(group.groupID)) {
+                ++state->packets;
+                state->lastAt = _view.now;
+            }
         }
         _curvesSeen[index] = saved.size();
         ++index;
@@ -255,17 +368,23 @@ std::vector<std::string> HostMonitor::summary() const
                     (_view.onlineAt >= 0 ? "reached state 3 after " + seconds(_view.onlineAt)
                                          : std::string("never reached state 3")) +
                     "; states seen " + (states.empty() ? "none" : states));
-    size_t updated = 0;
+    size_t received = 0;
     for (const ValueRow& row : _view.actuals)
-        updated += row.changes > 0 ? 1 : 0;
-    lines.push_back("actual values: " + std::to_string(updated) + " of " +
-                    std::to_string(_view.actuals.size()) + " IDs updated, " +
-                    std::to_string(_view.valueChanges) + " changes seen");
+        received += row.changes > 0 ? 1 : 0;
+    lines.push_back("actual values: " + std::to_string(received) + " of " +
+                    std::to_string(_view.actuals.size()) + " IDs received, " +
+                    std::to_string(_view.valueChanges) + " values stored");
     std::string groups;
     for (const GroupState& state : _view.groups) {
-        groups += (groups.empty() ? "" : "; ") + std::string("group ") +
-                  std::to_string(state.group.groupID) + ": " + std::to_string(state.packets) +
-                  (state.group.groupID == kMonitoringGroup ? " packets" : " updates");
+        const unsigned int id = state.group.groupID;
+        const std::string count =
+            state.group.isCurve()    ? std::to_string(state.packets) + " curves saved"
+            : id == kMonitoringGroup ? std::to_string(state.packets) + " packets"
+                                     : std::to_string(state.packets) + " updates";
+        groups += (groups.empty() ? "" : "; ") + std::string("group ") + std::to_string(id) + ": " +
+                  count;
+        if (state.answer.at >= 0)
+            groups += " (" + answerText(state) + ")";
     }
     lines.push_back("triggered data stored and confirmed: " + (groups.empty() ? "none" : groups));
     lines.push_back("alarms logged and answered: " + std::to_string(_view.alarms.size()));
@@ -274,8 +393,8 @@ std::vector<std::string> HostMonitor::summary() const
                     (_view.fileErrors.empty()
                          ? std::string()
                          : ", " + std::to_string(_view.fileErrors.size()) + " failed"));
-    lines.push_back("packets each way: not observable from the host (the library keeps no "
-                    "count)");
+    lines.push_back("packets each way: not counted by the library (a PLC simulated by plcsim "
+                    "prints its counts when it ends)");
     return lines;
 }
 

@@ -11,6 +11,8 @@
 #include "hostplan.h"
 #include "vexvariant.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,15 +24,24 @@ struct ValueRow {
     unsigned int id = 0;
     std::string name;
     Orrery::CvexVariant value;
-    double changedAt = -1; // seconds since the start; -1: not changed yet
-    size_t changes = 0;
+    double changedAt = -1; // seconds since the start the value last arrived; -1: not yet
+    size_t changes = 0;    // values that arrived
+};
+
+// What the PLC answered to a trigger definition, as far as the library tells: it reports an
+// acknowledgement only when it carries an error status or failed data IDs.
+struct TriggerAnswer {
+    std::string status; // the PLC's error status in words; empty when none was reported
+    std::vector<std::pair<unsigned int, unsigned int>> failed; // data ID, error code
+    double at = -1;
 };
 
 struct GroupState {
     TriggerGroup group;
-    std::vector<ValueRow> rows;
-    size_t packets = 0; // packets seen stored (and so confirmed by the source)
+    std::vector<ValueRow> rows; // data groups only
+    size_t packets = 0;         // data groups: packets stored (and so confirmed); curves: saved
     double lastAt = -1;
+    TriggerAnswer answer;
 };
 
 struct AlarmEntry {
@@ -61,7 +72,7 @@ struct MonitorView {
     double moldConfirmedAt = -1;
     std::vector<ValueRow> actuals;
     size_t valueChanges = 0;
-    std::vector<GroupState> groups;
+    std::vector<GroupState> groups; // every trigger group of the file, in its order
     std::vector<AlarmEntry> alarms;
     std::vector<SavedCurve> curves;
     unsigned int monitoringLogs = 0;
@@ -73,8 +84,16 @@ class HostMonitor {
 public:
     HostMonitor(HostPlan plan, const ItemDictionary& items, std::string outputFolder);
 
-    // Reads the stand-ins once; `now` is seconds since the source started.
+    // Reads the stand-ins once; `now` is seconds since the source started. Values of the actual
+    // and triggered IDs that are not mold set IDs are taken out of the storage as they are read,
+    // so that every arrival counts, also of a value that did not change.
     std::vector<std::string> poll(int lineStatus, double now);
+    // Reads the library's diagnostic lines for what they tell about trigger acknowledgements;
+    // returns the events.
+    std::vector<std::string> noteLibraryLines(const std::vector<std::string>& lines);
+    // Words for the trigger acknowledgement of `state`: "acknowledged", "no data yet", or
+    // what the PLC refused.
+    static std::string answerText(const GroupState& state);
 
     const MonitorView& view() const { return _view; }
     const HostPlan& plan() const { return _plan; }
@@ -93,7 +112,9 @@ private:
     void pollGroups(std::vector<std::string>& events);
     void pollAlarms(std::vector<std::string>& events);
     void pollCurves(std::vector<std::string>& events);
+    void takeArrivals();
     bool refresh(ValueRow& row);
+    GroupState* groupState(unsigned int groupID);
     std::string linkEvent(int state) const;
     CurveWriter::SeriesNames seriesNames(const TriggerGroup& group) const;
 
@@ -104,6 +125,9 @@ private:
     bool _firstPoll = true;
     size_t _alarmsSeen = 0;
     std::vector<size_t> _curvesSeen;
+    std::set<unsigned int> _taken;                         // IDs whose values are taken out
+    std::map<unsigned int, Orrery::CvexVariant> _arrivals; // values taken out by this poll
+    int _answeringGroup = -1; // the group of the last acknowledgement that reported an error
 };
 
 } // namespace plchost

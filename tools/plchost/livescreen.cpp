@@ -41,7 +41,7 @@ std::string moldSetLine(const MonitorView& view, const HostPlan& plan)
 void valueTable(const MonitorView& view, std::vector<std::string>& lines, size_t room)
 {
     lines.push_back("Actual values (" + std::to_string(view.actuals.size()) + " IDs, " +
-                    std::to_string(view.valueChanges) + " changes)");
+                    std::to_string(view.valueChanges) + " values stored)");
     lines.push_back("  " + padded("Name", 32) + padded("ID", 8) + padded("Value", 14) + "Age");
     size_t shown = 0;
     for (const ValueRow& row : view.actuals) {
@@ -56,45 +56,102 @@ void valueTable(const MonitorView& view, std::vector<std::string>& lines, size_t
     }
 }
 
-void groupLines(const MonitorView& view, std::vector<std::string>& lines)
+void triggerLines(const MonitorView& view, std::vector<std::string>& lines)
 {
-    lines.push_back("Triggered data (stored and confirmed)");
+    lines.push_back("Triggers (acknowledgement | data stored and confirmed)");
     if (view.groups.empty())
-        lines.push_back("  no data groups configured");
+        lines.push_back("  no trigger groups configured");
     for (const GroupState& state : view.groups) {
-        std::string line = "  group " + std::to_string(state.group.groupID) + ": " +
-                           std::to_string(state.packets) + " seen";
+        std::string line = "  group " + std::to_string(state.group.groupID);
+        if (state.group.isCurve())
+            line += " (curve " + std::to_string(state.group.curve()) + ")";
+        line += ": " + HostMonitor::answerText(state) + " | " + std::to_string(state.packets) +
+                (state.group.isCurve() ? " curves" : " packets");
         if (state.lastAt >= 0)
             line += ", last " + fixed(view.now - state.lastAt, " s ago");
-        line += " |";
+        if (!state.rows.empty())
+            line += " |";
         for (const ValueRow& row : state.rows)
             line += " " + row.name + "=" + DataTypes::format(row.value);
         lines.push_back(line);
     }
 }
 
-void alarmLines(const MonitorView& view, std::vector<std::string>& lines)
+// How much of the lower sections a frame shows; the actual values get the rows that remain.
+struct Detail {
+    size_t alarms;
+    size_t curves;
+    size_t events;
+    size_t libraryLines;
+    bool eventsShown;
+    bool libraryShown;
+};
+
+constexpr Detail kDetails[] = {{3, 2, 4, 4, true, true},
+                               {3, 2, 4, 0, true, false},
+                               {2, 1, 2, 0, true, false},
+                               {1, 1, 1, 0, true, false},
+                               {0, 0, 0, 0, false, false}};
+
+// The values want this many rows before the lower sections give up detail.
+constexpr size_t kWantedValueRows = 10;
+
+template <typename T> std::vector<T> latest(const std::vector<T>& all, size_t count)
 {
-    lines.push_back("Alarms (" + std::to_string(view.alarms.size()) + " logged and answered)");
-    const size_t first = view.alarms.size() > 3 ? view.alarms.size() - 3 : 0;
-    for (size_t i = first; i < view.alarms.size(); ++i) {
-        lines.push_back("  " + fixed(view.alarms[i].at, " s") + "  alarm " +
-                        std::to_string(view.alarms[i].number) + ", alarm byte " +
-                        std::to_string(view.alarms[i].alarmByte));
-    }
+    return {all.end() - static_cast<long>(std::min(count, all.size())), all.end()};
 }
 
-void curveLines(const MonitorView& view, std::vector<std::string>& lines)
+std::vector<std::string> lowerSections(const ScreenFrame& frame, const Detail& detail)
 {
-    lines.push_back("Curves (" + std::to_string(view.curves.size()) + " saved, " +
-                    std::to_string(view.filesWritten) + " files written)");
-    const size_t first = view.curves.size() > 2 ? view.curves.size() - 2 : 0;
-    for (size_t i = first; i < view.curves.size(); ++i) {
-        const SavedCurve& curve = view.curves[i];
+    const MonitorView& view = *frame.view;
+    std::vector<std::string> lines;
+    triggerLines(view, lines);
+    std::string alarms = "Alarms (" + std::to_string(view.alarms.size()) + " logged and answered";
+    if (!view.alarms.empty())
+        alarms += "; latest " + std::to_string(view.alarms.back().number) + " at " +
+                  fixed(view.alarms.back().at, " s");
+    lines.push_back(alarms + ")");
+    for (const AlarmEntry& alarm : latest(view.alarms, detail.alarms)) {
+        lines.push_back("  " + fixed(alarm.at, " s") + "  alarm " + std::to_string(alarm.number) +
+                        ", alarm byte " + std::to_string(alarm.alarmByte));
+    }
+    std::string curves = "Curves (" + std::to_string(view.curves.size()) + " saved, " +
+                         std::to_string(view.filesWritten) + " files written";
+    if (!view.curves.empty())
+        curves += "; latest " + view.curves.back().files.svgPath;
+    lines.push_back(curves + ")");
+    for (const SavedCurve& curve : latest(view.curves, detail.curves)) {
         lines.push_back("  curve " + std::to_string(curve.curve) + " #" +
                         std::to_string(curve.ordinal) + ": " + std::to_string(curve.records) +
                         " records -> " + curve.files.svgPath);
     }
+    if (detail.eventsShown) {
+        lines.push_back("Events (latest)");
+        for (const std::string& line : latest(frame.events, detail.events))
+            lines.push_back("  " + line);
+    }
+    if (detail.libraryShown) {
+        lines.push_back("Library lines (latest)");
+        for (const std::string& line : latest(frame.libraryLines, detail.libraryLines))
+            lines.push_back("  " + line);
+    }
+    return lines;
+}
+
+std::string headLine(const ScreenFrame& frame, size_t columns)
+{
+    const HostPlan& plan = *frame.plan;
+    const std::string host = plan.sourceIP + ":" + std::to_string(plan.sourcePort);
+    const std::string plc = plan.hostIP + ":" + std::to_string(plan.hostPort);
+    const std::string time =
+        fixed(frame.view->now, " s") +
+        (frame.duration > 0 ? " of " + fixed(frame.duration, " s") : std::string());
+    const std::string wide = "plchost  " + host + " <-> PLC " + plc + "   " + time;
+    if (wide.size() + 17 <= columns)
+        return wide + "   (Ctrl-C stops)";
+    // Narrower terminals keep the hint to stop as long as it fits.
+    const std::string narrow = "plchost " + host + " <-> PLC " + plc + "  " + time;
+    return narrow.size() + 14 <= columns ? narrow + "  Ctrl-C stops" : narrow;
 }
 
 } // namespace
@@ -110,38 +167,34 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
 {
     const MonitorView& view = *frame.view;
     const HostPlan& plan = *frame.plan;
+    const size_t columns = static_cast<size_t>(std::max(20, frame.columns));
+    const size_t rows = static_cast<size_t>(std::max(1, frame.rows));
     std::vector<std::string> lines;
-    lines.push_back("plchost  " + plan.sourceIP + ":" + std::to_string(plan.sourcePort) +
-                    " <-> PLC " + plan.hostIP + ":" + std::to_string(plan.hostPort) + "   " +
-                    fixed(view.now, " s") +
-                    (frame.duration > 0 ? " of " + fixed(frame.duration, " s") : std::string()) +
-                    "   (Ctrl-C stops)");
+    lines.push_back(headLine(frame, columns));
     lines.push_back("Link: state " + std::to_string(view.lineStatus) + " = " +
                     HostMonitor::linkMeaning(view.lineStatus) +
                     (view.onlineAt >= 0 ? "   (first online after " + fixed(view.onlineAt, " s)")
                                         : std::string()));
     lines.push_back(moldSetLine(view, plan));
-    std::vector<std::string> tail;
-    groupLines(view, tail);
-    alarmLines(view, tail);
-    curveLines(view, tail);
-    tail.push_back("Events (latest)");
-    for (const std::string& line : frame.events)
-        tail.push_back("  " + line);
-    tail.push_back("Library lines (latest)");
-    for (const std::string& line : frame.libraryLines)
-        tail.push_back("  " + line);
-    const int fixedRows = static_cast<int>(lines.size() + tail.size()) + 2;
-    const size_t room = static_cast<size_t>(std::max(3, frame.rows - fixedRows));
+    // The lower sections give up detail, latest entries first, until the values have room.
+    const size_t above = lines.size() + 2; // and the table's own two heading lines
+    const size_t wanted = std::min(view.actuals.size(), kWantedValueRows);
+    std::vector<std::string> lower;
+    for (const Detail& detail : kDetails) {
+        lower = lowerSections(frame, detail);
+        if (above + lower.size() + wanted <= rows)
+            break;
+    }
+    const size_t used = above + lower.size();
+    const size_t room = std::max<size_t>(3, rows > used ? rows - used : 0);
     valueTable(view, lines, room);
-    lines.insert(lines.end(), tail.begin(), tail.end());
-    const size_t columns = static_cast<size_t>(std::max(20, frame.columns));
+    lines.insert(lines.end(), lower.begin(), lower.end());
     for (std::string& line : lines) {
         if (line.size() > columns)
             line.resize(columns);
     }
-    if (lines.size() > static_cast<size_t>(std::max(1, frame.rows)))
-        lines.resize(static_cast<size_t>(std::max(1, frame.rows)));
+    if (lines.size() > rows)
+        lines.resize(rows);
     return lines;
 }
 

@@ -7,7 +7,6 @@
 #include "itemdictionary.h"
 #include "libraryoutput.h"
 #include "livescreen.h"
-#include "vexdiagnostic.h"
 
 #include <unistd.h>
 
@@ -55,11 +54,15 @@ private:
     struct sigaction _previousTerm {};
 };
 
-// plchost's own lines share standard output with the library's; one locked write per line
-// keeps them whole.
-void say(const std::string& line)
+void writeAll(int fd, const std::string& text)
 {
-    Orrery::CvexDiagnostic::write("plchost: " + line);
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
 }
 
 bool prepareFolder(const std::string& folder)
@@ -111,13 +114,16 @@ int RunCommand::execute()
     if (!prepare())
         return 2;
     _plain = _options.plain || !isatty(STDOUT_FILENO);
+    // The library's lines go to a file in both modes: the screen shows the latest, plain mode
+    // passes them on, and both read what they tell about trigger acknowledgements.
     LibraryOutput libraryOutput;
     const std::string logPath = _options.outputFolder + "/library.log";
     std::string error;
-    if (!_plain && !libraryOutput.divert(logPath, &error)) {
+    if (!libraryOutput.divert(logPath, &error)) {
         std::cerr << "plchost: " << error << "\n";
         return 2;
     }
+    _outFd = libraryOutput.terminalFd();
     StopSignals signals;
     HostSession session;
     if (!session.start(_options.commonFile, _plan, &_items)) {
@@ -126,10 +132,11 @@ int RunCommand::execute()
         return 2;
     }
     HostMonitor monitor(_plan, _items, _options.outputFolder);
+    const bool screen = !_plain;
     watch(session, monitor, libraryOutput);
     for (const std::string& line : monitor.summary())
         say(line);
-    if (!_plain)
+    if (screen)
         say("library lines: " + logPath);
     const MonitorView& view = monitor.view();
     if (view.onlineAt < 0) {
@@ -156,22 +163,49 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput
     for (int tick = 0;; ++tick) {
         const double now = elapsed();
         const bool last = g_stopRequested || (_options.duration > 0 && now >= _options.duration);
+        passLibraryLines(monitor, libraryOutput, now);
         show(monitor.poll(session.lineStatus(), now), now);
         if (!_plain && (last || tick % kPollsPerFrame == 0))
-            drawScreen(monitor, screen, libraryOutput);
+            drawScreen(monitor, screen);
         if (last)
             break;
         std::this_thread::sleep_until(started + kPollPeriod * (tick + 1));
     }
     // What the source stored after the last poll (up to its stop) still belongs in the summary.
     session.stop();
-    const auto lastEvents = monitor.poll(monitor.view().lineStatus, elapsed());
+    const bool plain = _plain;
+    _plain = true; // from here on every line goes out as it comes
     screen.finish();
+    if (plain)
+        passLibraryLines(monitor, libraryOutput, elapsed());
+    else
+        libraryOutput.newLines(); // already in the log; the screen is gone
+    const auto lastEvents = monitor.poll(monitor.view().lineStatus, elapsed());
     libraryOutput.restore();
-    _plain = true;
+    _outFd = STDOUT_FILENO;
     show(lastEvents, elapsed());
     if (g_stopRequested)
         say("stopped by signal");
+}
+
+void RunCommand::passLibraryLines(HostMonitor& monitor, LibraryOutput& libraryOutput, double now)
+{
+    const std::vector<std::string> lines = libraryOutput.newLines();
+    for (const std::string& line : lines) {
+        if (_plain) {
+            writeAll(_outFd, line + "\n");
+            continue;
+        }
+        _libraryLines.push_back(line);
+        if (_libraryLines.size() > kRecentLinesShown)
+            _libraryLines.pop_front();
+    }
+    show(monitor.noteLibraryLines(lines), now);
+}
+
+void RunCommand::say(const std::string& line) const
+{
+    writeAll(_outFd, "plchost: " + line + "\n");
 }
 
 void RunCommand::show(const std::vector<std::string>& events, double now)
@@ -189,13 +223,8 @@ void RunCommand::show(const std::vector<std::string>& events, double now)
     }
 }
 
-void RunCommand::drawScreen(HostMonitor& monitor, LiveScreen& screen, LibraryOutput& libraryOutput)
+void RunCommand::drawScreen(HostMonitor& monitor, LiveScreen& screen)
 {
-    for (std::string& line : libraryOutput.newLines()) {
-        _libraryLines.push_back(std::move(line));
-        if (_libraryLines.size() > kRecentLinesShown)
-            _libraryLines.pop_front();
-    }
     screen.draw(monitor.view(), _plan, _options.duration,
                 {_recentEvents.begin(), _recentEvents.end()},
                 {_libraryLines.begin(), _libraryLines.end()});

@@ -31,12 +31,18 @@ private:
     bool prepare();
     void watch(HostSession& session, HostMonitor& monitor, LibraryOutput& libraryOutput);
     void show(const std::vector<std::string>& events, double now);
-    void drawScreen(HostMonitor& monitor, LiveScreen& screen, LibraryOutput& libraryOutput);
+    // Takes the library's new lines: passed on in plain mode, kept for the screen otherwise, and
+    // read by the monitor for trigger acknowledgements.
+    void passLibraryLines(HostMonitor& monitor, LibraryOutput& libraryOutput, double now);
+    void drawScreen(HostMonitor& monitor, LiveScreen& screen);
+    // One line of plchost's own, whole, to where standard output was when the run began.
+    void say(const std::string& line) const;
 
     Options _options;
     ItemDictionary _items;
     HostPlan _plan;
     bool _plain = false;
+    int _outFd = 1;
     std::deque<std::string> _recentEvents;
     std::deque<std::string> _libraryLines;
 };

@@ -122,10 +122,64 @@ TEST_F(HostMonitorTest, StoredValuesAlarmsAndMonitoringPacketsBecomeEvents)
     EXPECT_DOUBLE_EQ(view.actuals[0].changedAt, 0.2);
     EXPECT_EQ(view.actuals[1].changes, 0u);
     const auto summary = monitor.summary();
-    EXPECT_EQ(summary[2], "actual values: 1 of 2 IDs updated, 1 changes seen");
+    EXPECT_EQ(summary[2], "actual values: 1 of 2 IDs received, 1 values stored");
     EXPECT_EQ(summary[3], "triggered data stored and confirmed: group 2: 3 packets; group 5: 1 "
-                          "updates");
+                          "updates; group 101: 0 curves saved");
     EXPECT_EQ(summary[4], "alarms logged and answered: 1");
+}
+
+TEST_F(HostMonitorTest, AValueThatArrivesUnchangedStillCountsAndMoldSetValuesStay)
+{
+    _plan.actualIDs = {1001, 2001}; // 2001 is also a mold set ID, which the source sends
+    storage().setValue(2001, CvexVariant(21222));
+    plchost::HostMonitor monitor(_plan, _items, _folder.path());
+    EXPECT_TRUE(monitor.view().actuals[0].value.isNull()) << "not received yet";
+    EXPECT_TRUE(storage().value(1001).isNull());
+    EXPECT_EQ(storage().value(2001), CvexVariant(21222));
+
+    storage().setValue(1001, CvexVariant(240.0)); // the dictionary's value, sent by the PLC
+    monitor.poll(3, 0.2);
+    storage().setValue(1001, CvexVariant(240.0)); // the same value again, a cycle later
+    monitor.poll(3, 0.4);
+    monitor.poll(3, 0.6); // nothing came
+    const auto& row = monitor.view().actuals[0];
+    EXPECT_EQ(row.changes, 2u);
+    EXPECT_DOUBLE_EQ(row.changedAt, 0.4);
+    EXPECT_EQ(row.value, CvexVariant(240.0));
+    EXPECT_EQ(storage().value(2001), CvexVariant(21222)) << "a mold set value was taken away";
+
+    // A data group whose values repeat is still seen for each packet.
+    storage().setValue(4101, CvexVariant(0));
+    EXPECT_EQ(monitor.poll(3, 0.8),
+              std::vector<std::string>{"triggered data group 5 stored and confirmed: Rejects=0"});
+    storage().setValue(4101, CvexVariant(0));
+    EXPECT_EQ(monitor.poll(3, 1.0).size(), 1u);
+    EXPECT_EQ(monitor.view().groups[1].packets, 2u);
+}
+
+TEST_F(HostMonitorTest, TriggerAcknowledgementErrorsAreReadFromTheLibraryLines)
+{
+    plchost::HostMonitor monitor(_plan, _items, _folder.path());
+    monitor.poll(3, 0.5);
+    EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]), "no data yet");
+    // What the source prints for an acknowledgement of group 5 that refused 4101 (0x1005).
+    EXPECT_EQ(monitor.noteLibraryLines({"local: 127.0.0.1 port: 30001",
+                                        "groupID: 5 plc trigger data request error",
+                                        "Failed ID: 1005 Error Code: 2"}),
+              (std::vector<std::string>{
+                  "trigger group 5 acknowledged with an error: data request error",
+                  "trigger group 5: the PLC does not collect data ID 4101 (Rejects, error code "
+                  "2)"}));
+    EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]),
+              "data request error; the PLC does not collect 4101 (error 2)");
+    EXPECT_EQ(monitor.summary()[3], "triggered data stored and confirmed: group 2: 0 packets; "
+                                    "group 5: 0 updates (data request error; the PLC does not "
+                                    "collect 4101 (error 2)); group 101: 0 curves saved");
+
+    storage().setValue(4001, CvexVariant(29.5));
+    controlData(1).addMoniLog();
+    monitor.poll(3, 0.7);
+    EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[0]), "acknowledged");
 }
 
 TEST_F(HostMonitorTest, SavedCurvesAreWrittenAsTheyAppearAndOpenOnesAreNot)
@@ -149,6 +203,7 @@ TEST_F(HostMonitorTest, SavedCurvesAreWrittenAsTheyAppearAndOpenOnesAreNot)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].rfind("curve 1 saved (#2, 1 records): ", 0), 0u) << events[0];
     EXPECT_EQ(monitor.summary()[5], "curves saved: 2");
+    EXPECT_EQ(monitor.view().groups[2].packets, 2u);
     EXPECT_EQ(monitor.summary()[6], "files written: 4");
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class LiveScreenTest : public testing::Test {
@@ -53,6 +55,71 @@ TEST_F(LiveScreenTest, FitsASmallTerminal)
                   lines.begin(), lines.end(),
                   [](const std::string& line) { return line.find("more") != std::string::npos; }),
               lines.end());
+}
+
+// A busy run on the terminal sizes engineers use: the lower sections give up their detail
+// before the actual values do.
+class LiveScreenBusy : public LiveScreenTest {
+protected:
+    void SetUp() override
+    {
+        LiveScreenTest::SetUp();
+        _view.now = 40.0;
+        _view.groups.push_back(
+            {{2, {4001}}, {{4001, "Cycle", Orrery::CvexVariant(29.5), 39.5, 20}}, 20, 39.5, {}});
+        _view.groups.push_back({{5, {4101}}, {}, 0, -1, {"data request error", {{4101, 2}}, 1.3}});
+        _view.groups.push_back({{101, {5001}}, {}, 20, 39.5, {}});
+        for (unsigned int i = 0; i < 6; ++i)
+            _view.alarms.push_back({1000 + i, 1, 4.0 * (i + 1)});
+        for (size_t i = 1; i <= 20; ++i)
+            _view.curves.push_back({1, i, 180, {"out/c.csv", "out/c.svg"}, 2.0 * i});
+        _frame.events = {"e1", "e2", "e3", "e4"};
+        _frame.libraryLines = {"l1", "l2", "l3", "l4"};
+    }
+
+    static bool has(const std::vector<std::string>& lines, const std::string& start)
+    {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+    }
+};
+
+TEST_F(LiveScreenBusy, At80By24TheValuesKeepTenRows)
+{
+    _frame.rows = 23; // the last terminal row stays free
+    _frame.columns = 80;
+    const auto lines = plchost::LiveScreen::render(_frame);
+    EXPECT_EQ(lines.size(), 23u);
+    for (const std::string& line : lines)
+        EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_EQ(lines[0], "plchost 127.0.0.1:30001 <-> PLC 127.0.0.1:30002  40.0 s of 15.0 s  "
+                        "Ctrl-C stops");
+    for (unsigned int id = 1001; id <= 1011; ++id)
+        EXPECT_TRUE(has(lines, "  Value " + std::to_string(id))) << id;
+    EXPECT_TRUE(has(lines, "  ... 9 more"));
+    EXPECT_TRUE(has(lines, "Triggers (acknowledgement | data stored and confirmed)"));
+    EXPECT_TRUE(has(lines, "  group 5: data request error; the PLC does not collect 4101 (error "
+                           "2) | 0 packe"));
+    EXPECT_TRUE(has(lines, "Alarms (6 logged and answered; latest 1005 at 24.0 s)"));
+    EXPECT_TRUE(has(lines, "Curves (20 saved, 0 files written; latest out/c.svg)"));
+}
+
+TEST_F(LiveScreenBusy, At160By50EverythingIsShown)
+{
+    _frame.rows = 49;
+    _frame.columns = 160;
+    const auto lines = plchost::LiveScreen::render(_frame);
+    EXPECT_LE(lines.size(), 49u);
+    EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   40.0 s of 15.0 s   "
+                        "(Ctrl-C stops)");
+    for (unsigned int id = 1001; id <= 1020; ++id)
+        EXPECT_TRUE(has(lines, "  Value " + std::to_string(id))) << id;
+    EXPECT_TRUE(has(lines, "  group 2: acknowledged | 20 packets, last 0.5 s ago | Cycle=29.5"));
+    EXPECT_TRUE(has(lines, "  group 101 (curve 1): acknowledged | 20 curves, last 0.5 s ago"));
+    EXPECT_TRUE(has(lines, "  24.0 s  alarm 1005, alarm byte 1"));
+    EXPECT_TRUE(has(lines, "  curve 1 #20: 180 records -> out/c.svg"));
+    EXPECT_TRUE(has(lines, "  e4"));
+    EXPECT_TRUE(has(lines, "  l4"));
 }
 
 } // namespace

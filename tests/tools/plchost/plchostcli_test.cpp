@@ -327,6 +327,34 @@ TEST_F(PlchostCommandLine, RunFailsAndSaysWhyWhenThePlcSpeaksAnotherVersion)
                               " refuses protocol version 1 (\"Version\" in " + common + ")\n");
 }
 
+TEST_F(PlchostCommandLine, RunReportsTheTriggerGroupThePlcAnsweredWithAnError)
+{
+    const auto ports = vextest::freeUdpPorts(2);
+    const std::string common = write("common.json", commonWithPorts(ports[0], ports[1]));
+    vextest::BackgroundProcess sim(
+        {PLCSIM_BINARY, "--bind", "127.0.0.1:" + std::to_string(ports[1]), "--host",
+         "127.0.0.1:" + std::to_string(ports[0]), "--items", kExampleItems, "--fail-group", "5",
+         "--triggers", "3", "--shot-interval", "500", "--duration", "30"});
+    const auto result = plchost({"run", common, "--items", kExampleItems, "--duration", "3",
+                                 "--plain", "--out", _folder.path() + "/out"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string& out = result.out;
+    // The library's own lines still pass, followed by what they mean.
+    EXPECT_NE(out.find("groupID: 5 plc trigger data request error\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("plchost: trigger group 5 acknowledged with an error: data request "
+                       "error\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("plchost: trigger group 5: the PLC does not collect data ID 4101 (Reject "
+                       "counter, error code 2)\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("group 5: "), std::string::npos);
+    EXPECT_NE(out.find(" updates (data request error; the PLC does not collect 4101 (error 2))"),
+              std::string::npos)
+        << out;
+}
+
 TEST_F(PlchostCommandLine, OneShotCommandsNameTheSilentPlc)
 {
     const auto ports = vextest::freeUdpPorts(2);
