@@ -484,7 +484,9 @@ void PlcSimulatorPrivate::fireShot(Clock::time_point now, std::vector<std::strin
                           reply::triggeredData(definition.group, values, nextNumber()), now, out);
             continue;
         }
-        const std::vector<float> samples = process.shotCurve(kCurvePointsPerPacket * kCurvePackets);
+        const std::vector<float> samples =
+            process.shotCurve(kCurvePointsPerPacket * kCurvePackets,
+                              ProcessModel::curveSeries(definition.dataIDs, items));
         const size_t perPacket = kCurvePointsPerPacket * 4;
         for (size_t first = 0; first < samples.size(); first += perPacket) {
             const size_t last = std::min(first + perPacket, samples.size());

@@ -90,7 +90,7 @@ ProcessModel::Kind ProcessModel::kindOf(uint32_t id, const ItemInfo* item)
             return Kind::Position;
         if (mentions(name, "speed") || mentions(name, "veloc"))
             return Kind::Speed;
-        if (mentions(name, "count") || mentions(name, "shot"))
+        if (mentions(name, "count") || mentions(name, "number"))
             return Kind::Counter;
         return Kind::Generic;
     }
@@ -178,17 +178,50 @@ double ProcessModel::shotValue(uint32_t id, const ItemInfo* item)
     return base + noise(base * 0.01);
 }
 
-std::vector<float> ProcessModel::shotCurve(size_t points)
+const std::array<ProcessModel::Kind, 4> ProcessModel::kCurveSeries = {
+    Kind::Pressure, Kind::Speed, Kind::Position, Kind::Temperature};
+
+std::array<ProcessModel::Kind, 4> ProcessModel::curveSeries(const std::vector<uint32_t>& ids,
+                                                            const ItemTable& items)
+{
+    std::array<Kind, 4> series = kCurveSeries;
+    for (size_t i = 0; i < series.size() && i < ids.size(); ++i) {
+        const ItemInfo* item = items.find(ids[i]);
+        if (!item || item->name.empty())
+            continue;
+        const Kind kind = kindOf(ids[i], item);
+        if (kind == Kind::Pressure || kind == Kind::Speed || kind == Kind::Position ||
+            kind == Kind::Temperature)
+            series[i] = kind;
+    }
+    return series;
+}
+
+std::vector<float> ProcessModel::shotCurve(size_t points, const std::array<Kind, 4>& series)
 {
     std::vector<float> samples;
     samples.reserve(points * 4);
     const double melt = 220.0 + noise(1.0);
     for (size_t i = 0; i < points; ++i) {
         const double at = points > 1 ? static_cast<double>(i) / static_cast<double>(points - 1) : 0;
-        samples.push_back(static_cast<float>(pressureAt(at, kPeakPressure) + noise(4.0)));
-        samples.push_back(static_cast<float>(speedAt(at, kInjectionSpeed) + noise(0.5)));
-        samples.push_back(static_cast<float>(positionAt(at) + noise(0.05)));
-        samples.push_back(static_cast<float>(melt - 3.0 * at + noise(0.2)));
+        for (const Kind kind : series) {
+            double sample = 0;
+            switch (kind) {
+            case Kind::Pressure:
+                sample = pressureAt(at, kPeakPressure) + noise(4.0);
+                break;
+            case Kind::Speed:
+                sample = speedAt(at, kInjectionSpeed) + noise(0.5);
+                break;
+            case Kind::Position:
+                sample = positionAt(at) + noise(0.05);
+                break;
+            default:
+                sample = melt - 3.0 * at + noise(0.2);
+                break;
+            }
+            samples.push_back(static_cast<float>(sample));
+        }
     }
     return samples;
 }

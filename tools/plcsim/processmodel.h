@@ -8,6 +8,7 @@
 
 #include "itemtable.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -31,11 +32,20 @@ public:
     double actualValue(uint32_t id, const ItemInfo* item, Clock::time_point now);
     // A value that summarises the current shot, for triggered data.
     double shotValue(uint32_t id, const ItemInfo* item);
-    // `points` samples of four interleaved series over one shot: pressure, speed, position and
-    // melt temperature.
-    std::vector<float> shotCurve(size_t points);
+    // `points` samples of four interleaved series over one shot, each of the kind given for it
+    // (pressure, speed, position or temperature; other kinds give a melt temperature).
+    std::vector<float> shotCurve(size_t points, const std::array<Kind, 4>& series = kCurveSeries);
 
+    // What an item measures, guessed from its name ("temperature", "pressure", "position",
+    // "speed", "counter" or "number"), or from its ID when it has none.
     static Kind kindOf(uint32_t id, const ItemInfo* item);
+    // The series of a curve group with these data IDs: each ID's kind where its name tells one,
+    // otherwise the kind of kCurveSeries at that place.
+    static std::array<Kind, 4> curveSeries(const std::vector<uint32_t>& ids,
+                                           const ItemTable& items);
+
+    // Pressure, speed, position and melt temperature.
+    static const std::array<Kind, 4> kCurveSeries;
 
 private:
     double noise(double amplitude);
