@@ -14,15 +14,66 @@ namespace {
 // The longest step() may wait, so that actual values keep their cycle within a few ms.
 constexpr std::chrono::milliseconds kMaxStep{5};
 
+std::string typeName(uint16_t type)
+{
+    switch (type) {
+    case 1:
+        return "actual subscription";
+    case 2:
+        return "read parameters";
+    case 3:
+        return "write parameters";
+    case 6:
+        return "actions";
+    case 7:
+        return "line status request";
+    case 8:
+        return "mold set status request";
+    case 9:
+        return "mold set pack";
+    case 17:
+        return "trigger definition";
+    case 1001:
+        return "actual values";
+    case 1002:
+        return "parameter values";
+    case 1003:
+        return "parameters written";
+    case 1004:
+        return "alarm";
+    case 1006:
+        return "action states";
+    case 1007:
+        return "line status";
+    case 1008:
+        return "mold set status";
+    case 1009:
+        return "mold set ack";
+    case 1017:
+        return "trigger ack";
+    case 1018:
+        return "triggered data";
+    case 2004:
+        return "alarm answer";
+    case 2018:
+        return "trigger confirmation";
+    default:
+        return "type " + std::to_string(type);
+    }
+}
+
+// "29: line status request 9, mold set pack 3" in the order of the type codes.
 std::string perType(const std::map<uint16_t, uint64_t>& counts)
 {
+    uint64_t total = 0;
     std::ostringstream text;
-    const char* separator = "";
+    const char* separator = ": ";
     for (const auto& entry : counts) {
-        text << separator << entry.first << ":" << entry.second;
-        separator = " ";
+        total += entry.second;
+        text << separator << typeName(entry.first) << " " << entry.second;
+        separator = ", ";
     }
-    return counts.empty() ? std::string("none") : text.str();
+    return std::to_string(total) + text.str();
 }
 
 } // namespace
@@ -138,10 +189,10 @@ std::string SimRunner::summary() const
     const SimulatorCounters& model = d->model.counters();
     const FaultInjector::Counters& faults = d->faults.counters();
     std::ostringstream text;
-    text << "plcsim: in " << perType(d->in) << "; out " << perType(d->out) << "; alarms answered "
-         << model.alarmsAnswered << "/" << model.alarmsRaised << "; triggered confirmed "
-         << model.triggeredConfirmed << "/" << model.triggeredSent << " (resent "
-         << model.triggeredResent << ", abandoned " << model.triggeredAbandoned
+    text << "plcsim: datagrams in " << perType(d->in) << "; out " << perType(d->out)
+         << "; alarms answered " << model.alarmsAnswered << "/" << model.alarmsRaised
+         << "; triggered confirmed " << model.triggeredConfirmed << "/" << model.triggeredSent
+         << " (resent " << model.triggeredResent << ", abandoned " << model.triggeredAbandoned
          << "); mold sets confirmed " << model.moldSetsConfirmed << "; malformed "
          << model.malformed << "; unknown " << model.unknownType << "; faults: dropped "
          << faults.dropped << " silenced " << faults.silenced << " duplicated " << faults.duplicated

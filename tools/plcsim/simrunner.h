@@ -35,7 +35,8 @@ public:
     Clock::time_point nextStep() const;
     void raiseAlarm();
     void changeMold();
-    // One line: packets in and out per type, alarms answered, triggered packets confirmed, faults.
+    // One line: datagrams in and out, in all and per type, alarms answered, triggered packets
+    // confirmed, faults.
     std::string summary() const;
 
 private:
