@@ -134,6 +134,8 @@ std::string HostMonitor::linkEvent(int state) const
         return head + ": sending mold block 1 (" + std::to_string(_plan.moldBlockIDs.size()) +
                " IDs in " + std::to_string((_plan.moldBlockIDs.size() + 49) / 50) + " packs)";
     case 3:
+        if (_view.onlineAt >= 0 && _view.onlineAt < _view.now)
+            return head + " again at " + seconds(_view.now);
         return head + " after " + seconds(_view.now) +
                ": mold set confirmed, actual values subscribed, triggers being sent";
     case 65535:
@@ -377,10 +379,11 @@ std::vector<std::string> HostMonitor::summary() const
     std::string groups;
     for (const GroupState& state : _view.groups) {
         const unsigned int id = state.group.groupID;
-        const std::string count =
-            state.group.isCurve()    ? std::to_string(state.packets) + " curves saved"
-            : id == kMonitoringGroup ? std::to_string(state.packets) + " packets"
-                                     : std::to_string(state.packets) + " updates";
+        const bool one = state.packets == 1;
+        const std::string count = std::to_string(state.packets) +
+                                  (state.group.isCurve() ? (one ? " curve saved" : " curves saved")
+                                   : id == kMonitoringGroup ? (one ? " packet" : " packets")
+                                                            : (one ? " update" : " updates"));
         groups += (groups.empty() ? "" : "; ") + std::string("group ") + std::to_string(id) + ": " +
                   count;
         if (state.answer.at >= 0)
