@@ -77,7 +77,7 @@ std::string HostMonitor::linkMeaning(int state)
     case 1:
         return "mold set download requested";
     case 2:
-        return "mold set download requested if pending";
+        return "mold set download pending or under way";
     case 3:
         return "online";
     case 65535:
@@ -130,9 +130,11 @@ std::string HostMonitor::linkEvent(int state) const
         return head + " (no datagram from " + _plan.hostIP + ":" + std::to_string(_plan.hostPort) +
                " for " + std::to_string(_plan.lineCycleTime) + " ms, or not heard from yet)";
     case 1:
-    case 2:
         return head + ": sending mold block 1 (" + std::to_string(_plan.moldBlockIDs.size()) +
                " IDs in " + std::to_string((_plan.moldBlockIDs.size() + 49) / 50) + " packs)";
+    case 2:
+        // The source starts a download on state 2 only after the PLC had reported state 3.
+        return head + " at the PLC";
     case 3:
         if (_view.onlineAt >= 0 && _view.onlineAt < _view.now)
             return head + " again at " + seconds(_view.now);
