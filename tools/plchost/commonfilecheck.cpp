@@ -7,6 +7,7 @@
 #include "vexparseplccommon.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace plchost {
 
@@ -24,6 +25,9 @@ std::string plural(size_t n, const std::string& one, const std::string& many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
+
+// Up to this many IDs of one kind of problem are reported one by one.
+constexpr size_t kNamedOneByOne = 3;
 
 std::string section(int index)
 {
@@ -85,36 +89,78 @@ bool CommonFileCheck::checkItems(const ItemDictionary& items)
     if (!_config || !_config->isValid())
         return _usable;
     const HostPlan plan = HostPlan::fromConfig(*_config);
-    const std::string where = "items";
+    const std::string where = items.path().empty() ? "items" : items.path();
+    // A few IDs are named one by one; more of the same kind make one line with their ranges.
+    auto report = [&](Problem::Severity severity, const std::vector<unsigned int>& ids,
+                      const std::function<std::string(unsigned int)>& one,
+                      const std::string& many) {
+        if (ids.size() <= kNamedOneByOne) {
+            for (const unsigned int id : ids)
+                _problems.push_back({severity, where, one(id)});
+        } else {
+            _problems.push_back({severity, where,
+                                 std::to_string(ids.size()) + " " + many + ": " +
+                                     CommonFileWalk::describeIDs(ids)});
+        }
+    };
+    std::vector<unsigned int> unknown;
+    std::vector<unsigned int> valueless;
     for (const unsigned int id : plan.allMoldIDs) {
         const Item* item = items.find(id);
-        if (!item || item->value.isNull())
-            _problems.push_back({Problem::Error, where,
-                                 "mold set ID " + std::to_string(id) +
-                                     (item ? " (" + item->name + ") has no \"Value\""
-                                           : " is not in the item dictionary") +
-                                     ": its pack would be sent again forever"});
+        if (!item)
+            unknown.push_back(id);
+        else if (item->value.isNull())
+            valueless.push_back(id);
     }
+    report(
+        Problem::Error, unknown,
+        [](unsigned int id) {
+            return "mold set ID " + std::to_string(id) +
+                   " is not in the item dictionary: its pack would be sent again forever";
+        },
+        "mold set IDs are not in the item dictionary, so their packs would be sent again "
+        "forever");
+    report(
+        Problem::Error, valueless,
+        [&](unsigned int id) {
+            return "mold set ID " + std::to_string(id) + " (" + items.find(id)->name +
+                   ") has no \"Value\": its pack would be sent again forever";
+        },
+        "mold set IDs have no \"Value\" in the item dictionary, so their packs would be sent "
+        "again forever");
     for (const TriggerGroup& group : plan.triggers) {
         if (group.isCurve())
             continue;
+        std::vector<unsigned int> unread;
         for (const unsigned int id : group.ids) {
             const Item* item = items.find(id);
             if (!item || item->valueType == 0)
-                _problems.push_back(
-                    {Problem::Warning, where,
-                     "ID " + std::to_string(id) + " of trigger group " +
-                         std::to_string(group.groupID) +
-                         (item ? " has no \"ValueT\"" : " is not in the item dictionary") +
-                         ": its triggered values are not stored"});
+                unread.push_back(id);
         }
+        report(
+            Problem::Warning, unread,
+            [&](unsigned int id) {
+                return "ID " + std::to_string(id) + " of trigger group " +
+                       std::to_string(group.groupID) +
+                       (items.find(id) ? " has no \"ValueT\"" : " is not in the item dictionary") +
+                       ": its triggered values are not stored";
+            },
+            "IDs of trigger group " + std::to_string(group.groupID) +
+                " are not in the item dictionary or have no \"ValueT\", so their triggered "
+                "values are not stored");
     }
+    std::vector<unsigned int> unnamed;
     for (const unsigned int id : plan.actualIDs) {
         if (!items.find(id))
-            _problems.push_back({Problem::Warning, where,
-                                 "actual ID " + std::to_string(id) +
-                                     " is not in the item dictionary and is shown by number"});
+            unnamed.push_back(id);
     }
+    report(
+        Problem::Warning, unnamed,
+        [](unsigned int id) {
+            return "actual ID " + std::to_string(id) +
+                   " is not in the item dictionary and is shown by number";
+        },
+        "actual IDs are not in the item dictionary and are shown by number");
     _usable = _usable && errorCount() == 0;
     return _usable;
 }

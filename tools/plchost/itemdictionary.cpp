@@ -120,6 +120,7 @@ bool ItemDictionary::load(const std::string& path)
     _byID.clear();
     _byName.clear();
     _errors.clear();
+    _path = path;
     JsonFile file;
     if (!file.load(path)) {
         _errors.push_back(file.error());

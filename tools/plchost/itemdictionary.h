@@ -31,6 +31,8 @@ public:
     // False when the file is unreadable or any item is malformed; errors() names each one.
     bool load(const std::string& path);
     const std::vector<std::string>& errors() const { return _errors; }
+    // The file last loaded.
+    const std::string& path() const { return _path; }
 
     const std::vector<Item>& items() const { return _items; }
     const Item* find(unsigned int id) const;
@@ -48,6 +50,7 @@ private:
     std::map<unsigned int, size_t> _byID;
     std::map<std::string, size_t> _byName;
     std::vector<std::string> _errors;
+    std::string _path;
 };
 
 } // namespace plchost

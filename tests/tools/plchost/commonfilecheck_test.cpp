@@ -242,16 +242,38 @@ TEST(CommonFileCheck, ItemsMustGiveEveryMoldSetIDAValue)
     ASSERT_TRUE(items.load(itemsFile.path()));
     const Checked result = check(file.path(), &items);
     EXPECT_FALSE(result.usable);
-    EXPECT_NE(result.problems.find("  error: items: mold set ID 2002 (Stage 1 time) has no "
+    EXPECT_NE(result.problems.find("  error: " + itemsFile.path() +
+                                   ": mold set ID 2002 (Stage 1 time) has no "
                                    "\"Value\": its pack would be sent again forever\n"),
               std::string::npos)
         << result.problems;
-    EXPECT_NE(result.problems.find("  warning: items: ID 4101 of trigger group 5 has no "
+    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
+                                   ": ID 4101 of trigger group 5 has no "
                                    "\"ValueT\": its triggered values are not stored\n"),
               std::string::npos)
         << result.problems;
-    EXPECT_NE(result.problems.find("  warning: items: actual ID 1003 is not in the item "
+    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
+                                   ": actual ID 1003 is not in the item "
                                    "dictionary and is shown by number\n"),
+              std::string::npos)
+        << result.problems;
+}
+
+TEST(CommonFileCheckItems, ManyIDsOfOneKindMakeOneLine)
+{
+    vextest::TempFile moreMold(replaced(kValidFile, "[2001, 2002]", idList(2001, 120)));
+    vextest::TempFile itemsFile(R"([{"ID": 1001, "Name": "Zone", "DataType": 7}])");
+    plchost::ItemDictionary items;
+    ASSERT_TRUE(items.load(itemsFile.path()));
+    const Checked result = check(moreMold.path(), &items);
+    EXPECT_FALSE(result.usable);
+    EXPECT_NE(result.problems.find("  error: " + itemsFile.path() +
+                                   ": 120 mold set IDs are not in the item dictionary, so their "
+                                   "packs would be sent again forever: 2001-2120\n"),
+              std::string::npos)
+        << result.problems;
+    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
+                                   ": actual ID 1002 is not in the item dictionary"),
               std::string::npos)
         << result.problems;
 }

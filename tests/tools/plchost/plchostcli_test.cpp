@@ -157,7 +157,8 @@ TEST_F(PlchostCommandLine, RunRefusesItemsThatLeaveTheMoldSetWithoutValues)
     ])");
     const auto result = plchost({"run", kExampleCommon, "--items", items, "--plain"});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_NE(result.err.find("  error: items: mold set ID 2001 (Stage 1 position) has no "
+    EXPECT_NE(result.err.find("  error: " + items +
+                              ": mold set ID 2001 (Stage 1 position) has no "
                               "\"Value\": its pack would be sent again forever\n"),
               std::string::npos)
         << result.err;
