@@ -267,6 +267,8 @@ std::string PlcSimulatorPrivate::acceptMoldSetPack(const std::string& datagram,
         if (record.state != 1)
             continue;
         moldSet[record.id] = record;
+        // The PLC now holds this value: a read of the parameter answers it.
+        parameters[record.id] = record;
         ++accepted;
     }
     uint16_t number = 0;

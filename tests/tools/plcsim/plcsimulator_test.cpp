@@ -343,6 +343,17 @@ TEST_F(Simulator, WrittenParametersAreReadBack)
               "08 00 00 00 00 00 00 00 00 00 88 66");
 }
 
+TEST_F(Simulator, AReadAnswersTheMoldSetValueTheHostDownloaded)
+{
+    vexsim::ItemTable items;
+    items.add({2001, "Stage 1 position", 8, 9, 21222, true});
+    make(vexsim::SimulatorOptions(), items);
+    answer(host::moldPack(2001, 1)); // 2.5 as a float
+    const std::string read = answer(host::idList(2, {2001}));
+    EXPECT_EQ(dwordAt(read, 18), vexsim::floatBits(2.5f))
+        << "the PLC answers what it holds, not the items file's nominal value";
+}
+
 TEST_F(Simulator, AnswersEveryActionWithOneState)
 {
     EXPECT_EQ(hex(answer(host::idList(6, {5, 0}))),
