@@ -202,22 +202,29 @@ std::vector<float> ProcessModel::shotCurve(size_t points, const std::array<Kind,
     std::vector<float> samples;
     samples.reserve(points * 4);
     const double melt = 220.0 + noise(1.0);
+    // A kind that comes again is a second sensor of the same quantity: a little lower, so that
+    // its line does not hide the first one.
+    std::array<double, 4> scale{};
+    for (size_t i = 0; i < series.size(); ++i)
+        scale[i] =
+            1.0 - 0.15 * static_cast<double>(std::count(
+                             series.begin(), series.begin() + static_cast<long>(i), series[i]));
     for (size_t i = 0; i < points; ++i) {
         const double at = points > 1 ? static_cast<double>(i) / static_cast<double>(points - 1) : 0;
-        for (const Kind kind : series) {
+        for (size_t s = 0; s < series.size(); ++s) {
             double sample = 0;
-            switch (kind) {
+            switch (series[s]) {
             case Kind::Pressure:
-                sample = pressureAt(at, kPeakPressure) + noise(4.0);
+                sample = pressureAt(at, kPeakPressure * scale[s]) + noise(4.0);
                 break;
             case Kind::Speed:
-                sample = speedAt(at, kInjectionSpeed) + noise(0.5);
+                sample = speedAt(at, kInjectionSpeed * scale[s]) + noise(0.5);
                 break;
             case Kind::Position:
-                sample = positionAt(at) + noise(0.05);
+                sample = positionAt(at) * scale[s] + noise(0.05);
                 break;
             default:
-                sample = melt - 3.0 * at + noise(0.2);
+                sample = (melt - 3.0 * at) * scale[s] + noise(0.2);
                 break;
             }
             samples.push_back(static_cast<float>(sample));

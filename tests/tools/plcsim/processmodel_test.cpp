@@ -63,6 +63,10 @@ TEST(ShotCurve, EachSeriesFollowsTheKindOfItsDataID)
     EXPECT_LT(*std::min_element(position.begin(), position.end()), 6.0f);
     EXPECT_GT(*std::max_element(pressure.begin(), pressure.end()), 700.0f);
     EXPECT_LT(pressure.front(), 20.0f);
+    const auto second = seriesOf(samples, 2);
+    EXPECT_LT(*std::max_element(second.begin(), second.end()),
+              *std::max_element(position.begin(), position.end()) - 5.0f)
+        << "a second position series must not hide the first";
 }
 
 } // namespace
