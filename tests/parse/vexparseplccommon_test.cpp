@@ -1,20 +1,248 @@
 // SPDX-License-Identifier: MIT
-// The common file as a whole, read from disk.
+// The section records, each built from a JSON snippet, and the common file as a whole, read from
+// disk.
 #include "vexparseplccommon.h"
 
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace Orrery;
+using namespace std::string_literals;
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using Uints = std::vector<unsigned int>;
+
+template <typename Record> Record fromJson(const std::string& text)
+{
+    rapidjson::Document document;
+    document.Parse(text.c_str());
+    EXPECT_FALSE(document.HasParseError()) << text;
+    return Record(document);
+}
+
+// A list as "[a b c]".
+template <typename T, typename Format> std::string join(const std::vector<T>& items, Format format)
+{
+    std::string text;
+    for (const T& item : items)
+        text += (text.empty() ? "" : " ") + format(item);
+    return "[" + text + "]";
+}
+
+const auto number = [](unsigned int value) { return std::to_string(value); };
+const auto flag = [](bool valid) { return valid ? "" : " invalid"; };
+const auto word = [](int value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned int>(value));
+    return std::string(text);
+};
+
+// What a record kept, as one line: its values, then " invalid" if it is not valid.
+std::string show(const CvexParseArray& array)
+{
+    return join(array.array(), number) + flag(array.isValid());
+}
+
+std::string show(const CvexParseParamsArray& params)
+{
+    return join(params.array(), word) + flag(params.isValid());
+}
+
+std::string show(const CvexParseProtocolData& endpoint)
+{
+    return endpoint.ip() + ":" + number(endpoint.port()) + flag(endpoint.isValid());
+}
+
+std::string show(const CvexParseMoldSet& moldSet)
+{
+    Uints keys;
+    for (const auto& entry : moldSet.moldList())
+        keys.push_back(entry.first);
+    return number(moldSet.ID()) + " " + join(keys, number) + flag(moldSet.isValid());
+}
+
+std::string show(const CvexParseTriggerParamSet& set)
+{
+    return join(set.conditions(), [](const auto& condition) { return number(condition.type()); }) +
+           flag(set.isValid());
+}
+
+std::string show(const CvexParseTriggerFeature& phase)
+{
+    return join(phase.triggerParams(), [](const auto& set) { return show(set); }) +
+           flag(phase.isValid());
+}
+
+std::string show(const CvexParseTrigger& trigger)
+{
+    const Uints fields = {trigger.groupID(), trigger.outTime(), trigger.delayTime(),
+                          trigger.sendCount(), trigger.dataIDFlag()};
+    return number(trigger.ID()) + " " + join(fields, number) + " ids " + show(trigger.dataIDSet()) +
+           " phases " + show(trigger.startTrigger()) + " " + show(trigger.sendTrigger()) + " " +
+           show(trigger.stopTrigger()) + flag(trigger.isValid());
+}
+
+// What a record kept followed by the lines it printed.
+std::string withLines(std::string kept, const Lines& lines)
+{
+    for (const std::string& line : lines)
+        kept += " | " + line;
+    return kept;
+}
+
+// Every JSON text of `texts` gives a record that kept `kept` and printed the lines after it.
+template <typename Record>
+void expectKept(const std::string& kept, const std::vector<std::string>& texts)
+{
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const vextest::StdoutCapture out;
+        const std::string shown = show(fromJson<Record>(text));
+        EXPECT_EQ(withLines(shown, out.lines()), kept);
+    }
+}
+
+const std::string convertError = " | Data Type Convert Error .....";
+
+TEST(UintArray, KeepsElementsUpToTheFirstUnusableOne)
+{
+    expectKept<CvexParseArray>("[7 8]", {"[7, 8]"});
+    expectKept<CvexParseArray>("[] invalid", {"[]", "{}", "5", "[null]", "[[1]]"});
+    expectKept<CvexParseArray>("[0 4294967295]", {"[0, 4294967295]"});
+    expectKept<CvexParseArray>("[1] invalid",
+                               {"[1, 4294967296]", "[1, -1, 2]", "[1, 2.0]", "[1, \"2\"]"});
+}
+
+TEST(NumberArray, EncodesEachNumberAsItIsWritten)
+{
+    expectKept<CvexParseParamsArray>("[00000001 FFFFFFFF 40200000 B2D05E00]",
+                                     {"[1, -1, 2.5, 3000000000]"});
+    expectKept<CvexParseParamsArray>("[00000005 40A00000 00000064 3F000000]",
+                                     {"[5, 5.0, 100, 0.5]"});
+    expectKept<CvexParseParamsArray>("[80000000 FFFFFFFF]", {"[-2147483648, 4294967295]"});
+    expectKept<CvexParseParamsArray>("[60AD78EC 7F7FFFFF]", {"[1e20, 3.4028234e38]"});
+    // Outside the single-precision range: the low word of the double.
+    expectKept<CvexParseParamsArray>("[F49C4A1D F49C4A1D F514A7BC]",
+                                     {"[1e39, -1e39, 3.4028236e38]"});
+    expectKept<CvexParseParamsArray>("[00000001] invalid" + convertError, {"[1, \"x\", 2]"});
+    expectKept<CvexParseParamsArray>("[] invalid" + convertError,
+                                     {"[4294967296]", "[true]", "[null]", "[[1]]", "[{}]"});
+    expectKept<CvexParseParamsArray>("[00000007] invalid" + convertError, {"[7, -2147483649]"});
+    expectKept<CvexParseParamsArray>("[] invalid", {"[]", "\"1\"", "{\"a\": 1}"});
+}
+
+TEST(Endpoint, ReadsIpAndPort)
+{
+    expectKept<CvexParseProtocolData>("10.0.0.1:70000", {R"({"IP": "10.0.0.1", "Port": 70000})"});
+    expectKept<CvexParseProtocolData>("10.0.0.1:65535", {R"({"IP": "10.0.0.1"})"});
+    expectKept<CvexParseProtocolData>(":65535", {R"({"Address": "x"})", R"({"IP": 5, "Port": "1"})",
+                                                 R"({"IP": ["a"], "Port": -1})",
+                                                 R"({"Port": 1.5, "ip": "x"})"});
+    expectKept<CvexParseProtocolData>(":65535 invalid", {"{}", "[1]"});
+    expectKept<CvexParseProtocolData>("b:2", {R"({"Port": 1, "IP": "a", "Port": 2, "IP": "b"})"});
+    expectKept<CvexParseProtocolData>(":1", {R"({"Port": 1, "Port": true})"});
+}
+
+TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
+{
+    const auto protocol = fromJson<CvexParseProtocol>(
+        R"({"Version": "3", "Private": 7, "Private": true, "Src": 5, "Version": 4})");
+    EXPECT_TRUE(protocol.isValid());
+    EXPECT_EQ(protocol.version(), 4u);
+    EXPECT_EQ(protocol.priv(), 7u);
+    EXPECT_FALSE(protocol.source().isValid());
+    EXPECT_FALSE(fromJson<CvexParseProtocol>("{}").isValid());
+    EXPECT_FALSE(fromJson<CvexParseProtocol>("[]").isValid());
+}
+
+TEST(Actual, OnlyIdGivesDefaults)
+{
+    const auto actual = fromJson<CvexParseActual>(R"({"ID": 1})");
+    EXPECT_TRUE(actual.isValid());
+    EXPECT_EQ(actual.ID(), 1u);
+    EXPECT_EQ(actual.cycleTime(), 500u);
+    EXPECT_EQ(show(actual.dataIDSet()), "[] invalid");
+}
+
+TEST(MoldSet, FilesBlocksByTypeUntilTheListBreaks)
+{
+    // The key is the first type of a block and its field the last; a later block of a type
+    // already filed is dropped.
+    const char* const sameType =
+        R"({"ID": 9, "MoldList": [{"Type": 2, "DataIDList": [20], "Type": 5},
+                                  {"Type": 1}, {"Type": 2, "DataIDList": [21]}]})";
+    expectKept<CvexParseMoldSet>(
+        "9 [1] invalid", {R"({"ID": 9, "MoldList": [{"Type": 1}, 5, {"Type": 3}]})",
+                          R"({"ID": 9, "MoldList": [{"Type": 1}, {"X": 1}, {"Type": 3}]})"});
+    expectKept<CvexParseMoldSet>("0 [] invalid", {R"({"MoldList": 5, "ID": 9})", "{}"});
+    expectKept<CvexParseMoldSet>("9 []", {R"({"ID": 9, "MoldList": []})", R"({"ID": 9})"});
+    expectKept<CvexParseMoldSet>("9 [4]",
+                                 {R"({"ID": 9, "MoldList": [{"Type": "1"}, {"Type": 4}]})"});
+    expectKept<CvexParseMoldSet>(
+        "9 [1 3]", {R"({"ID": 9, "MoldList": [{"Type": 3}], "MoldList": [{"Type": 1}]})"});
+    expectKept<CvexParseMoldSet>("9 [1 2]", {sameType});
+    const auto list = fromJson<CvexParseMoldSet>(sameType).moldList();
+    EXPECT_EQ(show(list.at(2).dataIDSet()), "[20]");
+    EXPECT_EQ(list.at(2).type(), 5u);
+    EXPECT_TRUE(list.at(1).isValid());
+    EXPECT_EQ(show(list.at(1).dataIDSet()), "[] invalid");
+}
+
+TEST(MoldBlock, StoresListsAsWritten)
+{
+    vextest::StdoutCapture out;
+    const auto block = fromJson<CvexParseMoldBlock>(
+        R"({"Type": 4, "DataIDList": [10, 11], "DataTypeList": [3], "DataStateList": [1, 0],
+            "DataValueList": [7, "x"], "Type": 5})");
+    EXPECT_TRUE(block.isValid());
+    EXPECT_EQ(block.type(), 5u);
+    EXPECT_EQ(show(block.dataIDSet()), "[10 11]");
+    EXPECT_EQ(show(block.dataTypeSet()), "[3]");
+    EXPECT_EQ(show(block.dataStateSet()), "[1 0]");
+    EXPECT_EQ(show(block.dataValueSet()), "[00000007] invalid");
+    EXPECT_EQ(out.lines(), std::vector<std::string>{convertError.substr(3)});
+    EXPECT_EQ(block.queryStartPos() + block.queryPackSize(), 0u);
+}
+
+TEST(Trigger, ReadsEveryField)
+{
+    expectKept<CvexParseTrigger>(
+        "17 [0 0 0 0 0] ids [] invalid phases [] invalid [] invalid [] invalid", {R"({"ID": 17})"});
+    expectKept<CvexParseTrigger>(
+        "17 [2 3 4 5 6] ids [40 41] phases [] [] invalid [[]]",
+        {R"({"ID": 17, "GroupID": 2, "OutTime": 3, "DelayTime": 4, "SendCount": 5,
+             "DataIDFlag": 6, "DataIDList": [40, 41], "StartTrigger": [],
+             "SendTrigger": {}, "StopTrigger": [{"Condition": []}], "GroupID": "7"})"});
+    // A phase keeps every parameter set, valid or not.
+    expectKept<CvexParseTriggerFeature>("[[] invalid []]", {R"([5, {"Condition": []}])"});
+}
+
+TEST(TriggerParamSet, DropsEmptyConditionsAndStopsAtTheFirstNonObjectOne)
+{
+    const char* const loose = R"({"Condition": [{"Type": 1, "Params": [1]}, {}, {"Type": 2}]})";
+    expectKept<CvexParseTriggerParamSet>("[1 2]", {loose});
+    expectKept<CvexParseTriggerParamSet>("[1] invalid",
+                                         {R"({"Condition": [{"Type": 1}, 7, {"Type": 2}]})"});
+    expectKept<CvexParseTriggerParamSet>("[] invalid",
+                                         {R"({"Condition": 5})", R"({"Other": []})", "[]"});
+    expectKept<CvexParseTriggerParamSet>("[]",
+                                         {R"({"Condition": [], "Condition": [{"Type": 1}]})"});
+    expectKept<CvexParseTriggerParamSet>("[0]",
+                                         {R"({"Condition": [{"Type": "1", "Params": [1]}]})"});
+    // A condition without parameters keeps an empty, invalid list.
+    const auto conditions = fromJson<CvexParseTriggerParamSet>(loose).conditions();
+    EXPECT_EQ(show(conditions[0].params()), "[00000001]");
+    EXPECT_EQ(show(conditions[1].params()), "[] invalid");
+}
 
 // Loads `content` as a common file and keeps what the parser printed.
 struct Loaded {
@@ -32,116 +260,68 @@ Loaded load(const std::string& content)
     return loaded;
 }
 
-void expectDefaults(const CvexParsePlcCommon& config)
+// The whole configuration in one line, as the records show themselves.
+std::string show(const CvexParsePlcCommon& config)
 {
-    EXPECT_FALSE(config.protocol().isValid());
-    EXPECT_FALSE(config.actual().isValid());
-    EXPECT_EQ(config.actual().cycleTime(), 500u);
-    EXPECT_FALSE(config.lineStatus().isValid());
-    EXPECT_EQ(config.lineStatus().cycleTime(), 10000u);
-    EXPECT_EQ(config.lineStatus().version(), 0u);
-    EXPECT_FALSE(config.moldSet().isValid());
-    EXPECT_TRUE(config.triggers().empty());
+    const CvexParseProtocol protocol = config.protocol();
+    const CvexParseLineStatus line = config.lineStatus();
+    const CvexParseActual actual = config.actual();
+    return std::string(config.isValid() ? "valid" : "invalid") + "; protocol v" +
+           number(protocol.version()) + " p" + number(protocol.priv()) + flag(protocol.isValid()) +
+           "; line " + number(line.ID()) + " " + number(line.cycleTime()) + " v" +
+           number(line.version()) + " p" + number(line.priv()) + flag(line.isValid()) +
+           "; actual " + number(actual.ID()) + " " + number(actual.cycleTime()) + " " +
+           show(actual.dataIDSet()) + flag(actual.isValid()) + "; mold " + show(config.moldSet()) +
+           "; triggers " + number(static_cast<unsigned int>(config.triggers().size()));
 }
 
-struct DocumentRow {
-    std::string name;
-    std::string content;
-    bool valid;
-};
-
-class Document : public testing::TestWithParam<DocumentRow> {};
-
-// None of these has a usable section, so every record stays at its defaults and nothing is
-// printed; only the outcome of the whole document differs.
-TEST_P(Document, DecidesValidityAlone)
+// Every common file of `contents` gives the configuration `shown` and prints the lines after it.
+void expectLoaded(const std::string& shown, const std::vector<std::string>& contents)
 {
-    const Loaded loaded = load(GetParam().content);
-    EXPECT_EQ(loaded.config->isValid(), GetParam().valid);
-    expectDefaults(*loaded.config);
-    EXPECT_EQ(loaded.lines, Lines{});
+    for (const std::string& content : contents) {
+        SCOPED_TRACE(content.substr(0, 60));
+        const Loaded loaded = load(content);
+        EXPECT_EQ(withLines(show(*loaded.config), loaded.lines), shown);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, Document,
-    testing::Values(
-        DocumentRow{"Empty", "", false}, DocumentRow{"Blank", " \r\n\t", false},
-        DocumentRow{"Object", "{}", false}, DocumentRow{"Bom", "\xEF\xBB\xBF[]", false},
-        DocumentRow{"EmptyArray", "[]", true}, DocumentRow{"TwoRoots", "[] []", false},
-        DocumentRow{"NulEndsText", std::string("[]\0 garbage", 11), true},
-        DocumentRow{"OnlyNul", std::string("\0[]", 3), false},
-        DocumentRow{"TrailingComma", "[{},]", false}, DocumentRow{"Comment", "[/* */]", false},
-        DocumentRow{"NaN", "[{\"x\": NaN}]", false}, DocumentRow{"NonObject", "[1]", false},
-        DocumentRow{"TypeNotObject", R"([{"Type": 5}])", false},
-        DocumentRow{"TypeWithoutId", R"([{"Type": {"CycleTime": 1}}])", false},
-        DocumentRow{"UnknownCode", R"([{"Type": {"ID": 2, "CycleTime": 1}}])", true},
-        DocumentRow{"CodeNotUint", R"([{"Type": {"ID": "1", "CycleTime": 1}}])", true},
-        DocumentRow{"NeitherKey", R"([{"type": {"ID": 1}}, {}])", true},
-        DocumentRow{"Truncated", R"([{"Type": {"ID": 1)", false},
-        DocumentRow{"DeepNesting", std::string(300000, '['), false},
-        DocumentRow{"DeepButValid",
-                    "[{\"x\": " + std::string(300000, '[') + std::string(300000, ']') + "}]",
-                    true}),
-    [](const testing::TestParamInfo<DocumentRow>& info) { return info.param.name; });
+// Every record at its defaults, after the validity of the document.
+const std::string defaults = "; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; "
+                             "actual 0 500 [] invalid invalid; mold 0 [] invalid; triggers 0";
 
-TEST(CommonFile, MissingFileIsInvalidAndSilent)
+TEST(CommonFile, DocumentsWithoutAUsableSectionKeepEveryDefault)
 {
+    // A NUL ends the text; an unknown code or a lower-case key is no section.
+    const std::string deep(300000, '[');
+    expectLoaded("valid" + defaults,
+                 {"[]", "[]\0 garbage"s, R"([{"Type": {"ID": 2, "CycleTime": 1}}])",
+                  R"([{"Type": {"ID": "1", "CycleTime": 1}}])", R"([{"type": {"ID": 1}}, {}])",
+                  "[{\"x\": " + deep + std::string(300000, ']') + "}]"});
+    expectLoaded("invalid" + defaults,
+                 {"", " \r\n\t", "{}", "\xEF\xBB\xBF[]", "[] []", "\0[]"s, "[{},]", "[/* */]",
+                  "[{\"x\": NaN}]", "[1]", R"([{"Type": 5}])", R"([{"Type": {"CycleTime": 1}}])",
+                  R"([{"Type": {"ID": 1)", deep});
     vextest::StdoutCapture out;
-    const CvexParsePlcCommon config("/nonexistent/vexplc/common.json");
-    EXPECT_FALSE(config.isValid());
-    expectDefaults(config);
-    EXPECT_EQ(out.lines(), Lines{});
+    const CvexParsePlcCommon missing("/nonexistent/vexplc/common.json");
+    EXPECT_EQ(withLines(show(missing), out.lines()), "invalid" + defaults);
     EXPECT_FALSE(CvexParsePlcCommon().isValid());
 }
 
-TEST(CommonFile, InvalidElementAfterProtocolKeepsItButCopiesNoVersion)
+// The protocol version and private value reach the line status section only from a valid
+// document, whatever the order; a later protocol section replaces an earlier one.
+TEST(CommonFile, ProtocolVersionReachesLineStatus)
 {
-    const Loaded loaded = load(R"([{"Protocol": {"Version": 3}}, {"Type": {"ID": 7}}, 5])");
-    EXPECT_FALSE(loaded.config->isValid());
-    EXPECT_EQ(loaded.config->protocol().version(), 3u);
-    EXPECT_TRUE(loaded.config->lineStatus().isValid());
-    EXPECT_EQ(loaded.config->lineStatus().version(), 0u);
-    EXPECT_EQ(loaded.lines, Lines{});
-}
-
-struct VersionCopyRow {
-    std::string name;
-    std::string content;
-};
-
-class VersionCopy : public testing::TestWithParam<VersionCopyRow> {};
-
-TEST_P(VersionCopy, ReachesLineStatusWhateverTheOrder)
-{
-    const Loaded loaded = load(GetParam().content);
-    ASSERT_TRUE(loaded.config->isValid());
-    EXPECT_EQ(loaded.config->lineStatus().version(), 2u);
-    EXPECT_EQ(loaded.config->lineStatus().priv(), 5u);
-    EXPECT_EQ(loaded.config->lineStatus().cycleTime(), 10000u);
-    EXPECT_EQ(loaded.lines, Lines{"parse version: 2"});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, VersionCopy,
-    testing::Values(
-        VersionCopyRow{"ProtocolFirst",
-                       R"([{"Protocol": {"Version": 2, "Private": 5}}, {"Type": {"ID": 7}}])"},
-        VersionCopyRow{"LineStatusFirst",
-                       R"([{"Type": {"ID": 7}}, {"Protocol": {"Version": 2, "Private": 5}}])"},
-        VersionCopyRow{"SecondProtocolWins",
-                       R"([{"Protocol": {"Version": 9}}, {"Type": {"ID": 7}},
-                           {"Protocol": {"Private": 5, "Version": 2}}])"}),
-    [](const testing::TestParamInfo<VersionCopyRow>& info) { return info.param.name; });
-
-TEST(CommonFile, EmptySecondProtocolReplacesTheFirst)
-{
-    const Loaded loaded =
-        load(R"([{"Protocol": {"Version": 2}}, {"Type": {"ID": 7}}, {"Protocol": {}}])");
-    EXPECT_TRUE(loaded.config->isValid());
-    EXPECT_FALSE(loaded.config->protocol().isValid());
-    EXPECT_EQ(loaded.config->protocol().version(), 0u);
-    EXPECT_EQ(loaded.config->lineStatus().version(), 0u);
-    EXPECT_EQ(loaded.lines, Lines{});
+    const std::string rest = "; actual 0 500 [] invalid invalid; mold 0 [] invalid; triggers 0";
+    expectLoaded("valid; protocol v2 p5; line 7 10000 v2 p5" + rest + " | parse version: 2",
+                 {R"([{"Protocol": {"Version": 2, "Private": 5}}, {"Type": {"ID": 7}}])",
+                  R"([{"Type": {"ID": 7}}, {"Protocol": {"Version": 2, "Private": 5}}])",
+                  R"([{"Protocol": {"Version": 9}}, {"Type": {"ID": 7}},
+                      {"Protocol": {"Private": 5, "Version": 2}}])"});
+    expectLoaded("valid; protocol v0 p0 invalid; line 7 10000 v0 p0" + rest,
+                 {R"([{"Protocol": {"Version": 2}}, {"Type": {"ID": 7}}, {"Protocol": {}}])"});
+    // An invalid element after the protocol section keeps it but copies nothing.
+    expectLoaded("invalid; protocol v3 p0; line 7 10000 v0 p0" + rest,
+                 {R"([{"Protocol": {"Version": 3}}, {"Type": {"ID": 7}}, 5])"});
 }
 
 TEST(CommonFile, ProtocolEndpoints)
@@ -150,19 +330,9 @@ TEST(CommonFile, ProtocolEndpoints)
                                                                        "Port": 70000}}}])");
     const CvexParseProtocol protocol = loaded.config->protocol();
     EXPECT_TRUE(protocol.isValid());
-    EXPECT_FALSE(protocol.source().isValid());
-    EXPECT_EQ(protocol.host().ip(), "1.2.3.4");
-    EXPECT_EQ(protocol.host().port(), 70000u);
-    EXPECT_EQ(protocol.host().port() & 0xFFFFu, 4464u);
+    EXPECT_EQ(show(protocol.source()) + " " + show(protocol.host()),
+              ":65535 invalid 1.2.3.4:70000");
     EXPECT_EQ(loaded.lines, Lines{"parse version: 0"});
-}
-
-TEST(CommonFile, TypedSectionWinsOverProtocol)
-{
-    const Loaded loaded = load(R"([{"Protocol": {"Version": 1}, "Type": {"ID": 1}}])");
-    EXPECT_TRUE(loaded.config->actual().isValid());
-    EXPECT_FALSE(loaded.config->protocol().isValid());
-    EXPECT_EQ(loaded.lines, Lines{});
 }
 
 TEST(CommonFile, LaterSectionsReplaceEarlierOnesAndTriggersAccumulate)
@@ -174,8 +344,7 @@ TEST(CommonFile, LaterSectionsReplaceEarlierOnesAndTriggersAccumulate)
         {"Type": {"ID": 17, "GroupID": 4, "OutTime": 2}}])");
     EXPECT_TRUE(loaded.config->isValid());
     EXPECT_EQ(loaded.config->actual().cycleTime(), 200u);
-    EXPECT_FALSE(loaded.config->moldSet().isValid());
-    EXPECT_TRUE(loaded.config->moldSet().moldList().empty());
+    EXPECT_EQ(show(loaded.config->moldSet()), "9 [] invalid");
     const auto triggers = loaded.config->triggers();
     ASSERT_EQ(triggers.size(), 2u);
     EXPECT_EQ(triggers[0].outTime(), 1u);
@@ -183,78 +352,56 @@ TEST(CommonFile, LaterSectionsReplaceEarlierOnesAndTriggersAccumulate)
     EXPECT_EQ(triggers[1].groupID(), 4u);
 }
 
-TEST(CommonFile, FirstTypeAndFirstIdSelectTheSectionLastIdFillsIt)
+// An element's first "Type" and that section's first "ID" select the record; its last "ID" fills
+// it; a typed section wins over a protocol section in the same element.
+TEST(CommonFile, FirstTypeAndFirstIdSelectTheSection)
 {
-    const Loaded loaded = load(R"([{"Type": {"ID": 1, "ID": 7, "CycleTime": 9},
-                                     "Type": {"ID": 7}}])");
-    EXPECT_FALSE(loaded.config->lineStatus().isValid());
-    EXPECT_TRUE(loaded.config->actual().isValid());
-    EXPECT_EQ(loaded.config->actual().ID(), 7u);
-    EXPECT_EQ(loaded.config->actual().cycleTime(), 9u);
+    expectLoaded(
+        "valid; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; actual 7 9 [] invalid; "
+        "mold 0 [] invalid; triggers 0",
+        {R"([{"Protocol": {"Version": 1},
+                      "Type": {"ID": 1, "ID": 7, "CycleTime": 9}, "Type": {"ID": 7}}])"});
 }
 
 // How a number is written in the file decides its word, which a tree of values alone no longer
 // tells for an integer literal wider than 64 bits.
-struct WrittenNumberRow {
-    std::string name;
-    std::string params;
-    std::vector<int> words;
-    bool valid;
-};
-
-class WrittenNumber : public testing::TestWithParam<WrittenNumberRow> {};
-
-TEST_P(WrittenNumber, DecidesTheWordOfAConditionParameter)
+TEST(CommonFile, WrittenNumberDecidesTheWordOfAConditionParameter)
 {
-    const Loaded loaded = load(R"([{"Type": {"ID": 17, "GroupID": 100000000000000000000,
-                                             "StartTrigger": [{"Condition": [
-                                                 {"Type": 1, "Params": )" +
-                               GetParam().params + "}]}]}}]");
-    ASSERT_TRUE(loaded.config->isValid());
-    const auto triggers = loaded.config->triggers();
-    ASSERT_EQ(triggers.size(), 1u);
-    EXPECT_EQ(triggers[0].groupID(), 0u);
-    const auto params = triggers[0].startTrigger().triggerParams()[0].conditions()[0].params();
-    EXPECT_EQ(params.array(), GetParam().words);
-    EXPECT_EQ(params.isValid(), GetParam().valid);
-    EXPECT_EQ(loaded.lines, GetParam().valid ? Lines{} : Lines{"Data Type Convert Error ....."});
+    for (const auto& row : std::vector<std::pair<std::string, std::string>>{
+             {"[1e20, 2]", "[60AD78EC 00000002]"},
+             {"[100000000000000000000.0, -1e+20]", "[60AD78EC E0AD78EC]"},
+             {"[1, 100000000000000000000, 2]", "[00000001] invalid" + convertError},
+             {"[-100000000000000000000]", "[] invalid" + convertError}}) {
+        SCOPED_TRACE(row.first);
+        const Loaded loaded = load(R"([{"Type": {"ID": 17, "GroupID": 100000000000000000000,
+            "StartTrigger": [{"Condition": [{"Type": 1, "Params": )" +
+                                   row.first + "}]}]}}]");
+        ASSERT_TRUE(loaded.config->isValid());
+        const auto triggers = loaded.config->triggers();
+        ASSERT_EQ(triggers.size(), 1u);
+        EXPECT_EQ(triggers[0].groupID(), 0u);
+        const auto params = triggers[0].startTrigger().triggerParams()[0].conditions()[0].params();
+        EXPECT_EQ(withLines(show(params), loaded.lines), row.second);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, WrittenNumber,
-    testing::Values(
-        WrittenNumberRow{"Exponent", "[1e20, 2]", {0x60AD78EC, 2}, true},
-        WrittenNumberRow{"Fraction",
-                         "[100000000000000000000.0, -1e+20]",
-                         {0x60AD78EC, static_cast<int>(0xE0AD78EC)},
-                         true},
-        WrittenNumberRow{"IntegerBeyond64Bits", "[1, 100000000000000000000, 2]", {1}, false},
-        WrittenNumberRow{"NegativeIntegerBeyond64Bits", "[-100000000000000000000]", {}, false}),
-    [](const testing::TestParamInfo<WrittenNumberRow>& info) { return info.param.name; });
 
 TEST(CommonFile, Example)
 {
     vextest::StdoutCapture out;
     const CvexParsePlcCommon config(VEXPLC_EXAMPLE_COMMON_FILE);
-    ASSERT_TRUE(config.isValid());
-    EXPECT_EQ(out.lines(), Lines{"parse version: 1"});
-    EXPECT_EQ(config.protocol().source().ip(), "127.0.0.1");
-    EXPECT_EQ(config.protocol().source().port(), 30001u);
-    EXPECT_EQ(config.protocol().host().port(), 30002u);
-    EXPECT_EQ(config.lineStatus().cycleTime(), 3000u);
-    EXPECT_EQ(config.lineStatus().version(), 1u);
-
-    auto range = [](unsigned int first, unsigned int last) {
-        std::vector<unsigned int> ids;
+    ASSERT_EQ(withLines(show(config), out.lines()),
+              "valid; protocol v1 p0; line 7 3000 v1 p0; actual 1 200 [1001 1002 1003 1004 1005 "
+              "1006 1007 1008 1009 1010 1011 1012 1013 1014 1015 1016 1017 1018 1019 1020]; mold 9 "
+              "[1 2]; triggers 3 | parse version: 1");
+    EXPECT_EQ(show(config.protocol().source()) + " " + show(config.protocol().host()),
+              "127.0.0.1:30001 127.0.0.1:30002");
+    const auto range = [](unsigned int first, unsigned int last) {
+        Uints ids;
         for (unsigned int id = first; id <= last; ++id)
             ids.push_back(id);
         return ids;
     };
-    EXPECT_EQ(config.actual().cycleTime(), 200u);
-    EXPECT_EQ(config.actual().dataIDSet().array(), range(1001, 1020));
-
     const auto blocks = config.moldSet().moldList();
-    ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks.at(1).dataIDSet().array(), range(2001, 2120));
     for (const auto& entry : blocks) {
         const size_t count = entry.second.dataIDSet().array().size();
@@ -266,19 +413,10 @@ TEST(CommonFile, Example)
     EXPECT_EQ(blocks.at(2).dataIDSet().array(), range(3001, 3010));
 
     const auto triggers = config.triggers();
-    ASSERT_EQ(triggers.size(), 3u);
-    const unsigned int groups[] = {2, 5, 101};
-    const std::vector<unsigned int> ids[] = {range(4001, 4004), range(4101, 4103),
-                                             range(5001, 5004)};
-    for (size_t i = 0; i < triggers.size(); ++i) {
-        EXPECT_EQ(triggers[i].groupID(), groups[i]);
-        EXPECT_EQ(triggers[i].dataIDSet().array(), ids[i]);
-        for (const auto& phase :
-             {triggers[i].startTrigger(), triggers[i].sendTrigger(), triggers[i].stopTrigger()}) {
-            ASSERT_EQ(phase.triggerParams().size(), 1u);
-            EXPECT_FALSE(phase.triggerParams()[0].conditions().empty());
-        }
-    }
+    ASSERT_EQ(join(triggers, [](const CvexParseTrigger& trigger) { return show(trigger); }),
+              "[17 [2 0 0 1 1] ids [4001 4002 4003 4004] phases [[1 3]] [[2]] [[1]] "
+              "17 [5 60000 100 0 1] ids [4101 4102 4103] phases [[4]] [[2]] [[5 1]] "
+              "17 [101 30000 0 0 1] ids [5001 5002 5003 5004] phases [[3]] [[2]] [[6]]]");
     const auto condition = triggers[0].startTrigger().triggerParams()[0].conditions()[1];
     EXPECT_EQ(condition.params().array(), (std::vector<int>{4001, 0x42AB0000}));
 }

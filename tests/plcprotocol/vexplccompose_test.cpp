@@ -1,34 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Byte-exact requests of every packet type.
+// Byte-exact requests of every packet type, the packet number and the factory of protocol objects.
 #include "plcprotocoltest.h"
-#include "vexparseplccommon.h"
-#include "vexplcactionprotocol.h"
-#include "vexplcactualprotocol.h"
-#include "vexplcalarmprotocol.h"
 #include "vexplccantransmitprotocol.h"
-#include "vexplccurveprotocol.h"
-#include "vexplclinestatusprotocol.h"
-#include "vexplcmoldsetprotocol.h"
-#include "vexplcmoldsetstatusprotocol.h"
-#include "vexplcreadparamprotocol.h"
-#include "vexplctriggerconfirmprotocol.h"
 #include "vexplctriggerprotocol.h"
-#include "vexplcwriteparamprotocol.h"
 
 #include <cstdint>
-#include <functional>
-#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
 using namespace Orrery;
-using plctest::fromJson;
-using plctest::hexOf;
-using plctest::wire;
+using namespace plctest;
 
 namespace {
 
-using ComposeTest = plctest::PlcProtocolTest;
+using ComposeTest = PlcProtocolTest;
 
 struct CurveRequest {
     std::uint16_t first;
@@ -36,162 +22,130 @@ struct CurveRequest {
     std::uint32_t items[8];
 };
 
-template <typename Protocol> CvexByteArray composed(const CvexByteArray& in, void* arg = nullptr)
-{
-    Protocol protocol;
-    CvexByteArray out;
-    protocol.composeProtocol(out, in, arg);
-    return out;
-}
-
 std::string idList(unsigned int first, int count)
 {
     std::string list;
     for (int i = 0; i < count; ++i)
         list += (i ? "," : "") + std::to_string(first + static_cast<unsigned int>(i));
-    return "[" + list + "]";
+    return "{\"ID\": 1, \"DataIDList\": [" + list + "]}";
 }
 
-struct Request {
-    const char* name;
-    std::function<CvexByteArray()> compose;
-    const char* packet;
-    const char* diagnostic;
-};
-
-void PrintTo(const Request& row, std::ostream* out)
+TEST_F(ComposeTest, EveryTypeGivesExactBytesOrRefuses)
 {
-    *out << row.name;
+    auto actual =
+        fromJson<CvexParseActual>(R"({"ID": 1, "CycleTime": 100, "DataIDList": [1, 2, 300]})");
+    CurveRequest twoItems{3, 2, {10, 20}};
+    CurveRequest sevenItems{1, 7, {1, 2, 3, 4, 5, 6, 7}};
+    CurveRequest noItems{9, 0, {}};
+    auto lineStatus = fromJson<CvexParseLineStatus>(R"({"ID": 7, "CycleTime": 3000})");
+    lineStatus.setVersion(0x10002);
+    lineStatus.setPriv(5);
+    storage()->addItem(1, "int", 5, CvexVariant(1));
+    storage()->addItem(2, "float", 8, CvexVariant(2.5));
+    storage()->addItem(3, "empty", 5);
+    auto block = fromJson<CvexParseMoldBlock>(R"({"DataIDList": [1, 2, 3, 4]})");
+    block.setPackSize(3);
+    auto emptyFeatures = fromJson<CvexParseTrigger>(
+        R"({"ID": 17, "GroupID": 65539, "OutTime": 1000, "SendCount": 1, "DataIDFlag": 1,
+            "DataIDList": [7, 65536], "StartTrigger": []})");
+    auto oneCondition = fromJson<CvexParseTrigger>(
+        R"({"ID": 17, "SendTrigger": [{"Condition": [{"Type": 5, "Params": [10, 20]}]}, {}]})");
+    CvexParseLineStatus invalidLineStatus;
+    auto actualWithoutIDs = fromJson<CvexParseActual>(R"({"ID": 1})");
+    CvexParseTrigger invalidTrigger;
+    auto emptyBlock = fromJson<CvexParseMoldBlock>(R"({"Type": 1})");
+    // An empty `packet` is a refusal; `number` is the packet number before the request.
+    const struct {
+        int code;
+        CvexByteArray in;
+        void* arg;
+        int result;
+        const char* packet;
+        const char* output = "";
+        unsigned short number = 0;
+    } rows[] = {
+        {1, "", &actual, 26,
+         "99 88 1A 00 01 00 00 00 64 00 03 00 01 00 00 00 02 00 00 00 2C 01 00 00 88 66"},
+        // Bytes after the last whole ID are ignored.
+        {2, wire("2A 00 00 00 2B 00"), nullptr, 18,
+         "99 88 12 00 02 00 05 00 00 00 01 00 2A 00 00 00 88 66", "", 5},
+        {3, wire("07 00 00 00 08 01 00 00 20 40 FF"), nullptr, 24,
+         "99 88 18 00 03 00 00 00 00 00 01 00 07 00 00 00 08 01 00 00 20 40 88 66"},
+        // The alarm request repeats its packet number after the type code.
+        {2004, wire("03 00 E8 03 00 00"), nullptr, 20,
+         "99 88 14 00 D4 07 01 00 01 00 01 00 03 00 E8 03 00 00 88 66", "", 1},
+        {5, "", &twoItems, 22, "99 88 16 00 05 00 00 00 03 00 02 00 0A 00 00 00 14 00 00 00 88 66"},
+        {5, "", &sevenItems, 30,
+         "99 88 1E 00 05 00 00 00 01 00 04 00 01 00 00 00 02 00 00 00 03 00 00 00 04 00 00 00 "
+         "88 66"},
+        {5, "", &noItems, 14, "99 88 0E 00 05 00 00 00 09 00 00 00 88 66"},
+        {6, wire("05 00 00 00"), nullptr, 18,
+         "99 88 12 00 06 00 00 00 00 00 01 00 05 00 00 00 88 66", "PLC Action: 18\n"},
+        {7, "", &lineStatus, 20, "99 88 14 00 07 00 00 00 02 00 01 00 B8 0B 00 00 05 00 88 66"},
+        {8, "120", nullptr, 18, "99 88 12 00 08 00 00 00 00 00 01 00 78 00 00 00 88 66"},
+        // Item 3 has no value and item 4 is not stored: neither is sent.
+        {9, "", &block, 34,
+         "99 88 22 00 09 00 00 00 00 00 02 00 01 00 00 00 05 01 01 00 00 00 02 00 00 00 08 01 "
+         "00 00 20 40 88 66"},
+        {17, "", &emptyFeatures, 36,
+         "99 88 24 00 11 00 00 00 03 00 E8 03 00 00 01 00 00 00 00 00 00 00 01 00 02 00 07 00 "
+         "00 00 00 00 01 00 88 66"},
+        {17, "", &oneCondition, 44,
+         "99 88 2C 00 11 00 00 00 00 00 00 00 00 00 00 00 00 00 02 00 01 00 05 00 02 00 0A 00 "
+         "00 00 14 00 00 00 00 00 00 00 00 00 00 00 88 66"},
+        {2018, "5", nullptr, 12, "99 88 0C 00 E2 07 00 00 05 00 88 66"},
+        // The confirmation of a malformed packet carries group 0xFFFF.
+        {2018, "4294967295", nullptr, 12, "99 88 0C 00 E2 07 00 00 FF FF 88 66"},
+        // Refused requests give the type's failure value and leave the output as it was.
+        {2, "", nullptr, -1, ""},
+        {3, "", nullptr, -1, ""},
+        {6, "", nullptr, -1, ""},
+        {2004, "", nullptr, -1, ""},
+        {5, wire("01"), nullptr, -1, ""},
+        {7, "", nullptr, 0, ""},
+        {7, "", &invalidLineStatus, 0, ""},
+        {1, "", nullptr, 0, ""},
+        {1, "", &actualWithoutIDs, 0, ""},
+        {9, "", nullptr, -1, ""},
+        {9, "", &emptyBlock, -1, ""},
+        {8, "", nullptr, -1, ""},
+        {8, "12a", nullptr, -1, "",
+         "CvexPlcMoldSetStatusProtocol::composeProtocol mold count convert error\n"},
+        {17, "", nullptr, 0, ""},
+        {17, "", &invalidTrigger, 0, ""},
+        {2018, "", nullptr, 0, ""},
+        {2018, "-5", nullptr, 0, "",
+         "CvexPlcTriggerConfirmProtocol::composeProtocol: Group ID Illegal\n"},
+        {15, "x", nullptr, -1, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.code) + ": " + row.packet);
+        CvexAbstractPlcProtocol::packNumberReset();
+        for (int i = 0; i < row.number; ++i)
+            CvexAbstractPlcProtocol::packNumberFetchAndAdd();
+        const vextest::StdoutCapture capture;
+        CvexByteArray out("untouched");
+        EXPECT_EQ(factory.protocol(row.code)->composeProtocol(out, row.in, row.arg), row.result);
+        EXPECT_EQ(hexOf(out), *row.packet ? row.packet : hexOf("untouched"));
+        EXPECT_EQ(capture.text(), std::string(row.output));
+        // A request takes one packet number, a refusal none.
+        EXPECT_EQ(CvexAbstractPlcProtocol::packNumberReset(), row.number + (*row.packet ? 1 : 0));
+    }
 }
 
-class RequestTest : public ComposeTest, public ::testing::WithParamInterface<Request> {};
-
-TEST_P(RequestTest, ComposesExactBytes)
+TEST_F(ComposeTest, RequestsAtTheirSizeLimits)
 {
-    const vextest::StdoutCapture capture;
-    EXPECT_EQ(hexOf(GetParam().compose()), GetParam().packet);
-    const std::string line = GetParam().diagnostic;
-    EXPECT_EQ(capture.text(), line.empty() ? "" : line + "\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryType, RequestTest,
-    ::testing::Values(
-        Request{"Actual",
-                [] {
-                    auto actual = fromJson<CvexParseActual>(
-                        R"({"ID": 1, "CycleTime": 100, "DataIDList": [1, 2, 300]})");
-                    return composed<CvexPlcActualProtocol>({}, &actual);
-                },
-                "99 88 1A 00 01 00 00 00 64 00 03 00 01 00 00 00 02 00 00 00 2C 01 00 00 88 66",
-                ""},
-        Request{"ReadIgnoresTrailingBytes",
-                [] { return composed<CvexPlcReadParamProtocol>(wire("2A 00 00 00 2B 00")); },
-                "99 88 12 00 02 00 00 00 00 00 01 00 2A 00 00 00 88 66", ""},
-        Request{"WriteFloatRecord",
-                [] {
-                    return composed<CvexPlcWriteParamProtocol>(
-                        wire("07 00 00 00 08 01 00 00 20 40 FF"));
-                },
-                "99 88 18 00 03 00 00 00 00 00 01 00 07 00 00 00 08 01 00 00 20 40 88 66", ""},
-        Request{"AlarmRepeatsItsNumber",
-                [] {
-                    CvexAbstractPlcProtocol::packNumberFetchAndAdd();
-                    return composed<CvexPlcAlarmProtocol>(wire("03 00 E8 03 00 00"));
-                },
-                "99 88 14 00 D4 07 01 00 01 00 01 00 03 00 E8 03 00 00 88 66", ""},
-        Request{"CurveTwoItems",
-                [] {
-                    CurveRequest request{3, 2, {10, 20}};
-                    return composed<CvexPlcCurveProtocol>({}, &request);
-                },
-                "99 88 16 00 05 00 00 00 03 00 02 00 0A 00 00 00 14 00 00 00 88 66", ""},
-        Request{"CurveAtMostFourItems",
-                [] {
-                    CurveRequest request{1, 7, {1, 2, 3, 4, 5, 6, 7}};
-                    return composed<CvexPlcCurveProtocol>({}, &request);
-                },
-                "99 88 1E 00 05 00 00 00 01 00 04 00 01 00 00 00 02 00 00 00 03 00 00 00 "
-                "04 00 00 00 88 66",
-                ""},
-        Request{"CurveNoItems",
-                [] {
-                    CurveRequest request{9, 0, {}};
-                    return composed<CvexPlcCurveProtocol>({}, &request);
-                },
-                "99 88 0E 00 05 00 00 00 09 00 00 00 88 66", ""},
-        Request{"Action", [] { return composed<CvexPlcActionProtocol>(wire("05 00 00 00")); },
-                "99 88 12 00 06 00 00 00 00 00 01 00 05 00 00 00 88 66", "PLC Action: 18"},
-        Request{"LineStatus",
-                [] {
-                    auto record = fromJson<CvexParseLineStatus>(R"({"ID": 7, "CycleTime": 3000})");
-                    record.setVersion(0x10002);
-                    record.setPriv(5);
-                    return composed<CvexPlcLineStatusProtocol>({}, &record);
-                },
-                "99 88 14 00 07 00 00 00 02 00 01 00 B8 0B 00 00 05 00 88 66", ""},
-        Request{
-            "MoldSetStatus",
-            [] { return composed<CvexPlcMoldSetStatusProtocol>(CvexByteArray::number(120u, 10)); },
-            "99 88 12 00 08 00 00 00 00 00 01 00 78 00 00 00 88 66", ""},
-        Request{"MoldSetFloatAndNullValues",
-                [] {
-                    plctest::storage()->addItem(1, "int", 5, CvexVariant(1));
-                    plctest::storage()->addItem(2, "float", 8, CvexVariant(2.5));
-                    plctest::storage()->addItem(3, "empty", 5);
-                    auto block = fromJson<CvexParseMoldBlock>(R"({"DataIDList": [1, 2, 3, 4]})");
-                    block.setPackSize(3);
-                    return composed<CvexPlcMoldSetProtocol>({}, &block);
-                },
-                "99 88 22 00 09 00 00 00 00 00 02 00 01 00 00 00 05 01 01 00 00 00 "
-                "02 00 00 00 08 01 00 00 20 40 88 66",
-                ""},
-        Request{"TriggerWithEmptyFeatures",
-                [] {
-                    auto trigger = fromJson<CvexParseTrigger>(
-                        R"({"ID": 17, "GroupID": 65539, "OutTime": 1000, "SendCount": 1,
-                            "DataIDFlag": 1, "DataIDList": [7, 65536], "StartTrigger": []})");
-                    return composed<CvexPlcTriggerProtocol>({}, &trigger);
-                },
-                "99 88 24 00 11 00 00 00 03 00 E8 03 00 00 01 00 00 00 00 00 00 00 "
-                "01 00 02 00 07 00 00 00 00 00 01 00 88 66",
-                ""},
-        Request{"TriggerWithOneCondition",
-                [] {
-                    auto trigger = fromJson<CvexParseTrigger>(
-                        R"({"ID": 17, "SendTrigger":
-                               [{"Condition": [{"Type": 5, "Params": [10, 20]}]}, {}]})");
-                    return composed<CvexPlcTriggerProtocol>({}, &trigger);
-                },
-                "99 88 2C 00 11 00 00 00 00 00 00 00 00 00 00 00 00 00 02 00 01 00 05 00 "
-                "02 00 0A 00 00 00 14 00 00 00 00 00 00 00 00 00 00 00 88 66",
-                ""},
-        Request{"Confirmation", [] { return composed<CvexPlcTriggerConfirmProtocol>("5"); },
-                "99 88 0C 00 E2 07 00 00 05 00 88 66", ""},
-        Request{"ConfirmationOfMalformedPacket",
-                [] {
-                    return composed<CvexPlcTriggerConfirmProtocol>(
-                        CvexByteArray::number(4294967295u, 10));
-                },
-                "99 88 0C 00 E2 07 00 00 FF FF 88 66", ""}),
-    [](const ::testing::TestParamInfo<Request>& info) { return std::string(info.param.name); });
-
-TEST_F(ComposeTest, ActualRequestStopsAtFiftyIDs)
-{
-    for (int listed : {50, 60}) {
-        const std::string json = R"({"ID": 1, "DataIDList": )" + idList(1000, listed) + "}";
-        auto actual = fromJson<CvexParseActual>(json.c_str());
-        const CvexByteArray out = composed<CvexPlcActualProtocol>({}, &actual);
+    for (int listed : {50, 60}) { // the actual-value request stops at fifty IDs
+        auto actual = fromJson<CvexParseActual>(idList(1000, listed));
+        CvexByteArray out;
+        factory.protocol(1)->composeProtocol(out, {}, &actual);
         EXPECT_EQ(hexOf(out.mid(0, 12)),
                   "99 88 D6 00 01 00 " + hexOf(out.mid(6, 2)) + " F4 01 32 00");
         EXPECT_EQ(hexOf(out.mid(12 + 49 * 4)), "19 04 00 00 88 66"); // ID 1049 last
     }
-}
-
-TEST_F(ComposeTest, ReadRequestAroundTheDatagramLimit)
-{
-    for (int ids : {361, 362}) {
-        const CvexByteArray out = composed<CvexPlcReadParamProtocol>(CvexByteArray(4 * ids, '\1'));
+    for (int ids : {361, 362}) { // a read request around the datagram limit
+        CvexByteArray out;
+        factory.protocol(2)->composeProtocol(out, CvexByteArray(4 * ids, '\1'), nullptr);
         ASSERT_EQ(out.size(), 14 + 4 * ids);
         EXPECT_EQ((out.at(10) & 0xFF) | (out.at(11) << 8), ids);
     }
@@ -200,21 +154,21 @@ TEST_F(ComposeTest, ReadRequestAroundTheDatagramLimit)
 TEST_F(ComposeTest, MoldSetPagesThroughTheBlock)
 {
     for (unsigned int id = 1; id <= 120; ++id)
-        plctest::storage()->addItem(id, "m" + std::to_string(id), 5, CvexVariant(int(id)));
-    auto block = fromJson<CvexParseMoldBlock>(("{\"DataIDList\": " + idList(1, 120) + "}").c_str());
-    block.setPackSize(50);
-    block.setStartPos(50);
-    CvexByteArray out = composed<CvexPlcMoldSetProtocol>({}, &block);
-    EXPECT_EQ(hexOf(out.left(22)),
-              "99 88 02 02 09 00 00 00 00 00 32 00 33 00 00 00 05 01 33 00 00 00");
-    block.setStartPos(100);
-    EXPECT_EQ(composed<CvexPlcMoldSetProtocol>({}, &block).size(), 214);
-    EXPECT_EQ(block.queryPackSize(), 20u);
-    for (unsigned int start : {120u, 0u}) {
+        storage()->addItem(id, "m" + std::to_string(id), 5, CvexVariant(int(id)));
+    auto block = fromJson<CvexParseMoldBlock>(idList(1, 120));
+    const auto compose = [&](unsigned int start, unsigned int size) {
         block.setStartPos(start);
-        block.setPackSize(0);
-        EXPECT_TRUE(composed<CvexPlcMoldSetProtocol>({}, &block).isEmpty()) << start;
-    }
+        block.setPackSize(size);
+        CvexByteArray out;
+        factory.protocol(9)->composeProtocol(out, {}, &block);
+        return out;
+    };
+    EXPECT_EQ(hexOf(compose(50, 50).left(22)),
+              "99 88 02 02 09 00 00 00 00 00 32 00 33 00 00 00 05 01 33 00 00 00");
+    EXPECT_EQ(compose(100, 50).size(), 214);
+    EXPECT_EQ(block.queryPackSize(), 20u);
+    for (unsigned int start : {120u, 0u})
+        EXPECT_TRUE(compose(start, 0).isEmpty()) << start;
 }
 
 TEST_F(ComposeTest, TriggerEncodingNeverLeavesItsArea)
@@ -247,11 +201,51 @@ TEST_F(ComposeTest, TriggerEncodingNeverLeavesItsArea)
     EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 1);
 }
 
-TEST_F(ComposeTest, CanTransmitVariantOneCarriesCodes16And1016)
+// Requests of every type draw their numbers from one counter that wraps at 16 bits.
+TEST_F(ComposeTest, PacketNumberWrapsAcrossTypes)
 {
-    const CvexPlcCANTransmitProtocol can(1);
-    EXPECT_EQ(can.sendType(), 16);
-    EXPECT_EQ(can.receiveType(), 1016);
+    EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndSub(), 0);
+    CvexByteArray first;
+    CvexByteArray second;
+    const vextest::StdoutCapture capture;
+    factory.protocol(6)->composeProtocol(first, wire("05 00 00 00"), nullptr);
+    factory.protocol(2)->composeProtocol(second, wire("05 00 00 00"), nullptr);
+    EXPECT_EQ(hexOf(first.mid(6, 2)), "FF FF");
+    EXPECT_EQ(hexOf(second.mid(6, 2)), "00 00");
+    EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 1);
+}
+
+const CvexAbstractPlcProtocol* plcProtocol(CvexPlcProtocolFactory& factory, int code)
+{
+    return dynamic_cast<const CvexAbstractPlcProtocol*>(factory.protocol(code));
+}
+
+TEST_F(ComposeTest, FactoryHoldsOneObjectPerTypeCarryingItsCodes)
+{
+    // Send code, receive code and, for CAN transmission (variant 0), two more codes.
+    const int codes[][4] = {{1, 1001}, {2, 1002},  {3, 1003},    {2004, 1004},
+                            {5, 1005}, {6, 1006},  {7, 1007},    {8, 1008},
+                            {9, 1009}, {17, 1017}, {2018, 1018}, {15, 1015, 16, 1016}};
+    std::set<const void*> distinct;
+    for (const auto& row : codes) {
+        SCOPED_TRACE(row[0]);
+        const CvexAbstractPlcProtocol* sending = plcProtocol(factory, row[0]);
+        ASSERT_NE(sending, nullptr);
+        for (int code : {row[1], row[2], row[3]})
+            EXPECT_EQ(code ? plcProtocol(factory, code) : sending, sending) << code;
+        EXPECT_EQ(sending->sendType(), row[0]);
+        EXPECT_EQ(sending->receiveType(), row[1]);
+        distinct.insert(sending);
+    }
+    EXPECT_EQ(distinct.size(), 12u);
+    const CvexPlcCANTransmitProtocol variantOne(1);
+    EXPECT_EQ(variantOne.sendType(), 16);
+    EXPECT_EQ(variantOne.receiveType(), 1016);
+    for (int code : {4, 18, 1010, 1014, 0, -1, 1019, 2005, 65535})
+        EXPECT_EQ(factory.protocol(code), nullptr) << code;
+    CvexPlcProtocolFactory second;
+    EXPECT_NE(factory.protocol(7), second.protocol(7));
+    EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 0); // creation takes no number
 }
 
 } // namespace

@@ -1,193 +1,131 @@
 // SPDX-License-Identifier: MIT
 // Replies of the PLC: results, stored values, log entries and diagnostic lines.
 #include "plcprotocoltest.h"
-#include "vexplcactualprotocol.h"
-#include "vexplcalarmprotocol.h"
-#include "vexplcprotocolfactory.h"
-#include "vexplcreadparamprotocol.h"
-#include "vexplctriggerconfirmprotocol.h"
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 using namespace Orrery;
-using plctest::storage;
-using plctest::wire;
+using namespace plctest;
 
 namespace {
 
-using ParseTest = plctest::PlcProtocolTest;
-using Lines = std::vector<std::string>;
+using ParseTest = PlcProtocolTest;
 
 // A common-family reply whose length field covers `payload`.
 CvexByteArray commonReply(int type, int count, const std::string& payload)
 {
-    const CvexByteArray body = wire(payload);
-    const int length = 14 + body.size();
-    CvexByteArray reply = wire("88 55");
-    reply.append(static_cast<char>(length & 0xFF)).append(static_cast<char>(length >> 8));
-    reply.append(static_cast<char>(type & 0xFF)).append(static_cast<char>(type >> 8));
-    reply.append(wire("00 00 00 00")).append(static_cast<char>(count)).append('\0');
-    return reply.append(body).append(wire("88 66"));
+    const int length = 14 + wire(payload).size();
+    return wire("88 55 " + u16(length) + u16(type) + "00 00 00 00 " + u16(count) + payload +
+                " 88 66");
 }
 
-struct ValueRow {
-    const char* record;
-    CvexVariant stored;
-};
-
-class ValueRecordTest : public ParseTest, public ::testing::WithParamInterface<ValueRow> {};
-
-TEST_P(ValueRecordTest, ActualAndReadRepliesDecodeByTypeCode)
+TEST_F(ParseTest, ActualAndReadRepliesDecodeByTypeCode)
 {
-    CvexPlcActualProtocol actual;
-    CvexPlcReadParamProtocol read;
-    for (CvexAbstractProtocol* protocol :
-         {static_cast<CvexAbstractProtocol*>(&actual), static_cast<CvexAbstractProtocol*>(&read)}) {
-        storage()->clear();
-        EXPECT_EQ(protocol->parseProtocol(commonReply(1001, 1, GetParam().record)), 1);
-        EXPECT_EQ(storage()->value(9), GetParam().stored) << GetParam().record;
+    const struct {
+        const char* record;
+        CvexVariant stored;
+    } rows[] = {
+        {"09 00 00 00 01 01 FF 00 00 00", CvexVariant(-1)},
+        {"09 00 00 00 09 01 80 FF FF FF", CvexVariant(-128)},
+        {"09 00 00 00 02 01 FE FF 00 00", CvexVariant(-2)},
+        {"09 00 00 00 03 01 00 80 00 00", CvexVariant(-32768)},
+        {"09 00 00 00 04 01 FE FF FF FF", CvexVariant(-2)},
+        {"09 00 00 00 05 01 00 00 00 80", CvexVariant(-2147483647 - 1)},
+        {"09 00 00 00 06 01 FF FF FF FF", CvexVariant(4294967295u)},
+        {"09 00 00 00 07 01 00 00 C0 3F", CvexVariant(1.5)},
+        {"09 00 00 00 08 01 00 00 C0 3F", CvexVariant(1.5)},
+        {"09 00 00 00 00 01 01 00 00 00", CvexVariant()},
+        {"09 00 00 00 0A 01 01 00 00 00", CvexVariant()},
+    };
+    for (const auto& row : rows)
+        for (int code : {1001, 1002}) {
+            SCOPED_TRACE(row.record);
+            storage()->clear();
+            EXPECT_EQ(factory.protocol(code)->parseProtocol(commonReply(1001, 1, row.record)), 1);
+            EXPECT_EQ(storage()->value(9), row.stored) << code;
+        }
+}
+
+TEST_F(ParseTest, EveryTypeGivesResultAndDiagnosticLines)
+{
+    const struct {
+        int code;
+        const char* datagram;
+        int result;
+        const char* output = "";
+    } rows[] = {
+        {1002, "88 55 0E 00 EA 03 00 00 00 00 00 00 88 66", -1},
+        // No whole record.
+        {1002, "88 55 17 00 EA 03 00 00 00 00 01 00 01 00 00 00 04 01 0B 00 00 88 66", 0},
+        // Write counts the accepted records.
+        {1003,
+         "88 55 2C 00 EB 03 00 00 00 00 03 00 01 00 00 00 04 01 0B 00 00 00 02 00 00 00 04 01 0C "
+         "00 00 00 03 00 00 00 04 00 0D 00 00 00 88 66",
+         2},
+        {1006, "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 01 00 00 80 88 66", 1,
+         "state: 1\nstate: 2147483649\n"},
+        {1006, "88 55 12 00 EE 03 00 00 00 00 00 00 01 00 00 00 88 66", 0},
+        // The count claims more states than the datagram holds.
+        {1006, "88 55 17 00 EE 03 00 00 00 00 05 00 00 00 00 80 02 00 00 80 07 88 66", 2,
+         "state: 2147483648\nstate: 2147483650\n"},
+        {1006, "88 55 0E 00 EE 03 00 00 00 00 01 00 88", -1},
+        {1004, "88 55 14 00 EC 03 00 00 00 00 00 00 03 00 E8 03 00 00 88 66", -1},
+        {1007, "88 55 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66", 2},
+        {1007, "88 55 14 00 EF 03 00 00 00 00 01 00 FF FF FF FF 00 00 88 66", -1},
+        {1007, "88 55 13 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 88 66", 65535},
+        // A request mark instead of a reply mark.
+        {1007, "99 88 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66", 65535},
+        {1008, "88 55 12 00 F0 03 00 00 00 00 01 00 78 00 00 00 88 66", 120},
+        {1008, "88 55 14 00 F0 03 00 00 00 00 01 00 78 00 00 00 00 00 88 66", -1},
+        {1009, "88 55 0E 00 F1 03 00 00 00 00 FF FF 88 66", 65535},
+        {1009, "88 55 0E 00 F1 03 00 00 00 00 32 00 88", -1},
+        {1005, "88 55 12 00 ED 03 00 00 00 00 01 00 01 00 00 00 88 66", -1},
+        {1016, "88 55 0E 00 F8 03 00 00 00 00 00 00 88 66", -1},
+        {1017, "88 55 10 00 F9 03 00 00 07 00 DF FF 00 00 88 66", 7,
+         "groupID: 7 plc trigger configure error\n"},
+        {1017, "88 55 10 00 F9 03 00 00 08 00 FF FF 00 00 88 66", 8,
+         "groupID: 8 plc trigger memory overflow\n"},
+        {1017, "88 55 10 00 F9 03 00 00 09 00 DE FF 00 00 88 66", 9,
+         "groupID: 9 plc trigger data request error\n"},
+        // The failed entry runs past the datagram.
+        {1017, "88 55 10 00 F9 03 00 00 03 00 00 00 03 00 F4 01 00 00 02 00 0A 00 00", 3,
+         "Failed ID: 1f4 Error Code: 2\n"},
+        {1017, "88 55 10 00 F9 03 00 00 03 00 00 00 00", -1},
+        {1017, "99 88 10 00 F9 03 00 00 03 00 00 00 00 00 88 66", -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.datagram);
+        const vextest::StdoutCapture capture;
+        EXPECT_EQ(factory.protocol(row.code)->parseProtocol(wire(row.datagram)), row.result);
+        EXPECT_EQ(capture.text(), row.output);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    TypeCodes, ValueRecordTest,
-    ::testing::Values(ValueRow{"09 00 00 00 01 01 FF 00 00 00", CvexVariant(-1)},
-                      ValueRow{"09 00 00 00 09 01 80 FF FF FF", CvexVariant(-128)},
-                      ValueRow{"09 00 00 00 02 01 FE FF 00 00", CvexVariant(-2)},
-                      ValueRow{"09 00 00 00 03 01 00 80 00 00", CvexVariant(-32768)},
-                      ValueRow{"09 00 00 00 04 01 FE FF FF FF", CvexVariant(-2)},
-                      ValueRow{"09 00 00 00 05 01 00 00 00 80", CvexVariant(-2147483647 - 1)},
-                      ValueRow{"09 00 00 00 06 01 FF FF FF FF", CvexVariant(4294967295u)},
-                      ValueRow{"09 00 00 00 07 01 00 00 C0 3F", CvexVariant(1.5)},
-                      ValueRow{"09 00 00 00 08 01 00 00 C0 3F", CvexVariant(1.5)},
-                      ValueRow{"09 00 00 00 00 01 01 00 00 00", CvexVariant()},
-                      ValueRow{"09 00 00 00 0A 01 01 00 00 00", CvexVariant()}));
-
-struct Reply {
-    const char* name;
-    int code;
-    const char* datagram;
-    int result;
-    Lines lines;
-};
-
-void PrintTo(const Reply& row, std::ostream* out)
+// Every parser that takes its payload from the length field.
+TEST_F(ParseTest, MalformedLengthFieldsAreRejected)
 {
-    *out << row.name;
+    for (const char* reply : {
+             "88 55 0E 00 E9 03 00 00 00 00 00 00 88",       // a datagram of 13 bytes
+             "88 55 FF 00 E9 03 00 00 00 00 00 00 88 66",    // longer than the datagram
+             "88 55 0D 00 E9 03 00 00 00 00 00 00 88 66",    // shorter than a header
+             "88 55 00 00 E9 03 00 00 00 00 00 00 88 66 00", // zero
+             // One byte past the end of a well-formed reply.
+             "88 55 19 00 E9 03 00 00 00 00 01 00 07 00 00 00 06 01 01 00 00 00 88 66",
+         })
+        for (int code : {1001, 1002, 1003}) {
+            SCOPED_TRACE(reply);
+            EXPECT_EQ(factory.protocol(code)->parseProtocol(wire(reply)), -1) << code;
+            EXPECT_TRUE(storage()->value(7).isNull());
+        }
 }
-
-class ReplyTest : public ParseTest, public ::testing::WithParamInterface<Reply> {};
-
-TEST_P(ReplyTest, GivesResultAndDiagnosticLines)
-{
-    CvexPlcProtocolFactory factory;
-    const vextest::StdoutCapture capture;
-    EXPECT_EQ(factory.protocol(GetParam().code)->parseProtocol(wire(GetParam().datagram)),
-              GetParam().result);
-    EXPECT_EQ(capture.lines(), GetParam().lines);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryType, ReplyTest,
-    ::testing::Values(
-        Reply{"ReadEmptyPayload", 1002, "88 55 0E 00 EA 03 00 00 00 00 00 00 88 66", -1, {}},
-        Reply{"ReadNoWholeRecord",
-              1002,
-              "88 55 17 00 EA 03 00 00 00 00 01 00 01 00 00 00 04 01 0B 00 00 88 66",
-              0,
-              {}},
-        Reply{"WriteCountsAcceptedRecords",
-              1003,
-              "88 55 2C 00 EB 03 00 00 00 00 03 00 01 00 00 00 04 01 0B 00 00 00 "
-              "02 00 00 00 04 01 0C 00 00 00 03 00 00 00 04 00 0D 00 00 00 88 66",
-              2,
-              {}},
-        Reply{"ActionStates",
-              1006,
-              "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 01 00 00 80 88 66",
-              1,
-              {"state: 1", "state: 2147483649"}},
-        Reply{
-            "ActionNoStates", 1006, "88 55 12 00 EE 03 00 00 00 00 00 00 01 00 00 00 88 66", 0, {}},
-        Reply{"ActionCountBeyondDatagram",
-              1006,
-              "88 55 17 00 EE 03 00 00 00 00 05 00 00 00 00 80 02 00 00 80 07 88 66",
-              2,
-              {"state: 2147483648", "state: 2147483650"}},
-        Reply{"ActionTooShort", 1006, "88 55 0E 00 EE 03 00 00 00 00 01 00 88", -1, {}},
-        Reply{"AlarmCountZero",
-              1004,
-              "88 55 14 00 EC 03 00 00 00 00 00 00 03 00 E8 03 00 00 88 66",
-              -1,
-              {}},
-        Reply{"LineStatus",
-              1007,
-              "88 55 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66",
-              2,
-              {}},
-        Reply{"LineStatusNegative",
-              1007,
-              "88 55 14 00 EF 03 00 00 00 00 01 00 FF FF FF FF 00 00 88 66",
-              -1,
-              {}},
-        Reply{"LineStatusShort",
-              1007,
-              "88 55 13 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 88 66",
-              65535,
-              {}},
-        Reply{"LineStatusRequestMark",
-              1007,
-              "99 88 14 00 EF 03 00 00 00 00 01 00 02 00 00 00 00 00 88 66",
-              65535,
-              {}},
-        Reply{"MoldSetStatus",
-              1008,
-              "88 55 12 00 F0 03 00 00 00 00 01 00 78 00 00 00 88 66",
-              120,
-              {}},
-        Reply{"MoldSetStatusNot18Bytes",
-              1008,
-              "88 55 14 00 F0 03 00 00 00 00 01 00 78 00 00 00 00 00 88 66",
-              -1,
-              {}},
-        Reply{"MoldSetAccepted", 1009, "88 55 0E 00 F1 03 00 00 00 00 FF FF 88 66", 65535, {}},
-        Reply{"MoldSetTooShort", 1009, "88 55 0E 00 F1 03 00 00 00 00 32 00 88", -1, {}},
-        Reply{"Curve", 1005, "88 55 12 00 ED 03 00 00 00 00 01 00 01 00 00 00 88 66", -1, {}},
-        Reply{"CanTransmit", 1016, "88 55 0E 00 F8 03 00 00 00 00 00 00 88 66", -1, {}},
-        Reply{"TriggerConfigureError",
-              1017,
-              "88 55 10 00 F9 03 00 00 07 00 DF FF 00 00 88 66",
-              7,
-              {"groupID: 7 plc trigger configure error"}},
-        Reply{"TriggerMemoryOverflow",
-              1017,
-              "88 55 10 00 F9 03 00 00 08 00 FF FF 00 00 88 66",
-              8,
-              {"groupID: 8 plc trigger memory overflow"}},
-        Reply{"TriggerDataRequestError",
-              1017,
-              "88 55 10 00 F9 03 00 00 09 00 DE FF 00 00 88 66",
-              9,
-              {"groupID: 9 plc trigger data request error"}},
-        Reply{"TriggerFailedEntryBeyondDatagram",
-              1017,
-              "88 55 10 00 F9 03 00 00 03 00 00 00 03 00 F4 01 00 00 02 00 0A 00 00",
-              3,
-              {"Failed ID: 1f4 Error Code: 2"}},
-        Reply{"TriggerTooShort", 1017, "88 55 10 00 F9 03 00 00 03 00 00 00 00", -1, {}},
-        Reply{
-            "TriggerRequestMark", 1017, "99 88 10 00 F9 03 00 00 03 00 00 00 00 00 88 66", -1, {}}),
-    [](const ::testing::TestParamInfo<Reply>& info) { return std::string(info.param.name); });
 
 TEST_F(ParseTest, ReadReplyStoresOnlyValidRecords)
 {
-    CvexPlcReadParamProtocol protocol;
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1002, 3,
-                                                 "01 00 00 00 04 01 0B 00 00 00 "
-                                                 "02 00 00 00 04 00 0C 00 00 00 "
-                                                 "03 00 00 00 04 01 0D 00 00 00 01 02 03 04 05")),
+    EXPECT_EQ(factory.protocol(1002)->parseProtocol(
+                  commonReply(1002, 3,
+                              "01 00 00 00 04 01 0B 00 00 00 02 00 00 00 04 00 0C 00 00 00 "
+                              "03 00 00 00 04 01 0D 00 00 00 01 02 03 04 05")),
               2);
     EXPECT_EQ(storage()->value(1), CvexVariant(11));
     EXPECT_TRUE(storage()->value(2).isNull());
@@ -196,21 +134,17 @@ TEST_F(ParseTest, ReadReplyStoresOnlyValidRecords)
 
 TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
 {
-    CvexPlcAlarmProtocol protocol;
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 1, "03 00 E8 03 00 00")), 1000);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 2, "01 09 02 00 00 00 04 00 FF FF FF FF")),
-              2);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 9, "05 00 07 00 00 00 06 00 08")), 7);
-    EXPECT_EQ(protocol.parseProtocol(commonReply(1004, 1, "03 00 E8 03")), -1);
-    const std::vector<CvexErrorLog> logged = plctest::controlData(0)->errorLogs();
-    ASSERT_EQ(logged.size(), 4u);
-    const unsigned int numbers[] = {1000, 2, 0xFFFFFFFFu, 7};
-    const unsigned short bytes[] = {3, 1, 4, 5};
-    for (std::size_t i = 0; i < logged.size(); ++i) {
-        EXPECT_EQ(logged[i].alarmNumber, numbers[i]);
-        EXPECT_EQ(logged[i].category, 1);
-        EXPECT_EQ(logged[i].alarmByte, bytes[i]);
-    }
+    CvexAbstractProtocol* alarm = factory.protocol(1004);
+    EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 1, "03 00 E8 03 00 00")), 1000);
+    EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 2, "01 09 02 00 00 00 04 00 FF FF FF FF")), 2);
+    EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 9, "05 00 07 00 00 00 06 00 08")), 7);
+    EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 1, "03 00 E8 03")), -1);
+    // Alarm number, category and alarm byte of every entry.
+    std::vector<std::string> logged;
+    for (const CvexErrorLog& log : controlData(0)->errorLogs())
+        logged.push_back(std::to_string(log.alarmNumber) + " " + std::to_string(log.category) +
+                         " " + std::to_string(log.alarmByte));
+    EXPECT_EQ(logged, (std::vector<std::string>{"1000 1 3", "2 1 1", "4294967295 1 4", "7 1 5"}));
 }
 
 class TriggeredDataTest : public ParseTest {
@@ -218,25 +152,19 @@ protected:
     void SetUp() override
     {
         ParseTest::SetUp();
-        declare(1, 6);
-        declare(2, 4);
-        declare(3, 9);
-        storage()->addItem(4, "untyped", 5);
+        for (unsigned int id : {1, 2, 3, 4})
+            storage()->addItem(id, "v" + std::to_string(id), 5);
+        // Item 4 has no value type.
+        storage()->setItemProperty(1, "ValueT", CvexVariant(6u));
+        storage()->setItemProperty(2, "ValueT", CvexVariant(4u));
+        storage()->setItemProperty(3, "ValueT", CvexVariant(9u));
     }
 
-    static void declare(unsigned int id, unsigned int valueType)
+    // A triggered-data packet as the PLC sends it: no length and no end mark.
+    int parse(int group, int state, int count, const std::string& items)
     {
-        storage()->addItem(id, "v" + std::to_string(id), 5);
-        storage()->setItemProperty(id, "ValueT", CvexVariant(valueType));
-    }
-
-    static CvexByteArray packet(int group, int state, int count, const std::string& items)
-    {
-        CvexByteArray reply = wire("88 55 00 00 FA 03 00 00");
-        reply.append(static_cast<char>(group & 0xFF)).append(static_cast<char>(group >> 8));
-        reply.append(static_cast<char>(state)).append('\0').append(wire("00 00"));
-        reply.append(static_cast<char>(count)).append('\0');
-        return reply.append(wire(items));
+        return factory.protocol(1018)->parseProtocol(wire(
+            "88 55 00 00 FA 03 00 00 " + u16(group) + u16(state) + "00 00 " + u16(count) + items));
     }
 
     static std::vector<double> samplesOf(const std::vector<tagCurveData>& records)
@@ -250,50 +178,43 @@ protected:
         return samples;
     }
 
-    CvexPlcTriggerConfirmProtocol protocol;
-    CvexAbstractControlData* curves = plctest::controlData(2);
+    CvexAbstractControlData* curves = controlData(2);
 };
 
 TEST_F(TriggeredDataTest, DataItemsAreStoredByTheirValueType)
 {
-    EXPECT_EQ(protocol.parseProtocol(packet(5, 0, 5,
-                                            "01 00 00 00 FE FF 00 00 02 00 00 00 FF FF FF FF "
-                                            "03 00 00 00 00 00 00 3F 04 00 00 00 01 00 00 00 "
-                                            "05 00 00 00 01 00 00 00")),
+    EXPECT_EQ(parse(5, 0, 5,
+                    "01 00 00 00 FE FF 00 00 02 00 00 00 FF FF FF FF 03 00 00 00 00 00 00 3F "
+                    "04 00 00 00 01 00 00 00 05 00 00 00 01 00 00 00"),
               5);
     EXPECT_EQ(storage()->value(1), CvexVariant(-2));
     EXPECT_EQ(storage()->value(2), CvexVariant(4294967295u));
     EXPECT_EQ(storage()->value(3), CvexVariant(0.5));
     EXPECT_TRUE(storage()->value(4).isNull());
     EXPECT_TRUE(storage()->value(5).isNull());
-    EXPECT_EQ(plctest::controlData(1)->moniLogCount(), 0u);
+    EXPECT_EQ(controlData(1)->moniLogCount(), 0u);
 }
 
 TEST_F(TriggeredDataTest, MonitoringGroupAddsOneEntryAfterItsValues)
 {
     // Claims three items; the datagram holds one whole item and half of the next.
-    EXPECT_EQ(protocol.parseProtocol(packet(2, 0, 3, "01 00 00 00 07 00 00 00 02 00 00 00")), 2);
+    EXPECT_EQ(parse(2, 0, 3, "01 00 00 00 07 00 00 00 02 00 00 00"), 2);
     EXPECT_EQ(storage()->value(1), CvexVariant(7));
     EXPECT_TRUE(storage()->value(2).isNull());
-    EXPECT_EQ(plctest::controlData(1)->moniLogCount(), 1u);
+    EXPECT_EQ(controlData(1)->moniLogCount(), 1u);
 }
 
 TEST_F(TriggeredDataTest, CurveSamplesAreLoggedAndClosedByState3)
 {
-    EXPECT_EQ(protocol.parseProtocol(packet(103, 1, 8,
-                                            "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40 "
-                                            "00 00 A0 40 00 00 C0 40 00 00 E0 40 00 00 00 41")),
+    EXPECT_EQ(parse(103, 1, 8,
+                    "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40 00 00 A0 40 00 00 C0 40 "
+                    "00 00 E0 40 00 00 00 41"),
               103);
     EXPECT_EQ(samplesOf(curves->openCurve(3)), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_TRUE(curves->savedCurves(3).empty());
-
-    EXPECT_EQ(protocol.parseProtocol(packet(103, 3, 0, "")), 103);
+    EXPECT_EQ(parse(103, 3, 0, ""), 103);
     EXPECT_TRUE(curves->savedCurves(3).empty());
-
-    EXPECT_EQ(protocol.parseProtocol(packet(103, 3, 4,
-                                            "00 00 10 41 00 00 20 41 00 00 30 41 "
-                                            "00 00 40 41")),
-              103);
+    EXPECT_EQ(parse(103, 3, 4, "00 00 10 41 00 00 20 41 00 00 30 41 00 00 40 41"), 103);
     ASSERT_EQ(curves->savedCurves(3).size(), 1u);
     EXPECT_EQ(samplesOf(curves->savedCurves(3)[0]),
               (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
@@ -303,13 +224,10 @@ TEST_F(TriggeredDataTest, CurveSamplesAreLoggedAndClosedByState3)
 TEST_F(TriggeredDataTest, LastGroupOfFourIsCompletedFromThePacketOrZeros)
 {
     // Count 5 with seven samples present: the second record takes samples 5 to 7 and a zero.
-    protocol.parseProtocol(packet(100, 1, 5,
-                                  "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40 "
-                                  "00 00 A0 40 00 00 C0 40 00 00 E0 40"));
-    // Count 9 with two samples and a stray byte present.
-    protocol.parseProtocol(packet(101, 1, 9, "00 00 80 3F 00 00 00 40 00"));
-    // A closing packet that claims four samples and holds one.
-    protocol.parseProtocol(packet(102, 3, 4, "00 00 80 3F 00"));
+    parse(100, 1, 5,
+          "00 00 80 3F 00 00 00 40 00 00 40 40 00 00 80 40 00 00 A0 40 00 00 C0 40 00 00 E0 40");
+    parse(101, 1, 9, "00 00 80 3F 00 00 00 40 00"); // two samples and a stray byte
+    parse(102, 3, 4, "00 00 80 3F 00");             // closes, claiming four samples
     EXPECT_EQ(samplesOf(curves->openCurve(0)), (std::vector<double>{1, 2, 3, 4, 5, 6, 7, 0}));
     EXPECT_EQ(samplesOf(curves->openCurve(1)), (std::vector<double>{1, 2, 0, 0}));
     ASSERT_EQ(curves->savedCurves(2).size(), 1u);
@@ -318,13 +236,14 @@ TEST_F(TriggeredDataTest, LastGroupOfFourIsCompletedFromThePacketOrZeros)
 
 TEST_F(TriggeredDataTest, MalformedPacketsStoreAndLogNothing)
 {
-    EXPECT_EQ(protocol.parseProtocol(wire("88 55 0C 00 FA 03 00 00 05 00 88 66")), -1);
-    EXPECT_EQ(protocol.parseProtocol(wire("99 88 00 00 FA 03 00 00 02 00 00 00 00 00 01 00 "
-                                          "01 00 00 00 07 00 00 00")),
+    CvexAbstractProtocol* protocol = factory.protocol(1018);
+    EXPECT_EQ(protocol->parseProtocol(wire("88 55 0C 00 FA 03 00 00 05 00 88 66")), -1);
+    EXPECT_EQ(protocol->parseProtocol(
+                  wire("99 88 00 00 FA 03 00 00 02 00 00 00 00 00 01 00 01 00 00 00 07 00 00 00")),
               -1);
-    EXPECT_EQ(protocol.parseProtocol(packet(104, 3, 4, "00 00 80")), 104);
+    EXPECT_EQ(parse(104, 3, 4, "00 00 80"), 104);
     EXPECT_TRUE(storage()->value(1).isNull());
-    EXPECT_EQ(plctest::controlData(1)->moniLogCount(), 0u);
+    EXPECT_EQ(controlData(1)->moniLogCount(), 0u);
     EXPECT_TRUE(curves->openCurve(4).empty());
     EXPECT_TRUE(curves->savedCurves(4).empty());
 }

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Host threads and the source's threads share the factory's protocol objects.
 #include "plcprotocoltest.h"
-#include "vexparseplccommon.h"
-#include "vexplcprotocolfactory.h"
 
 #include <atomic>
 #include <functional>
@@ -11,14 +9,14 @@
 #include <vector>
 
 using namespace Orrery;
-using plctest::wire;
+using namespace plctest;
 
 namespace {
 
 constexpr int Threads = 4;
 constexpr int Rounds = 500;
 
-using ThreadedProtocolTest = plctest::PlcProtocolTest;
+using ThreadedProtocolTest = PlcProtocolTest;
 
 // Runs `work(thread)` on every thread, all released at once so that they really overlap.
 void runTogether(const std::function<void(int)>& work)
@@ -36,46 +34,38 @@ void runTogether(const std::function<void(int)>& work)
 }
 
 // Thread t reads t + 1 IDs of value t, so a packet mixed from two composes shows in its bytes.
-CvexByteArray idsOfThread(int t)
+std::string idsOfThread(int t)
 {
-    CvexByteArray ids;
+    std::string ids;
     for (int i = 0; i <= t; ++i)
-        ids.append(static_cast<char>(t)).append(wire("00 00 00"));
+        ids += u16(t) + "00 00 ";
     return ids;
 }
 
 TEST_F(ThreadedProtocolTest, ConcurrentComposesGetDistinctNumbersAndWholePackets)
 {
-    CvexPlcProtocolFactory factory;
     std::vector<std::vector<CvexByteArray>> packets(Threads);
     runTogether([&](int t) {
         for (int i = 0; i < Rounds; ++i) {
             CvexByteArray out;
-            factory.protocol(2)->composeProtocol(out, idsOfThread(t), nullptr);
+            factory.protocol(2)->composeProtocol(out, wire(idsOfThread(t)), nullptr);
             packets[static_cast<std::size_t>(t)].push_back(out);
         }
     });
-    std::set<int> numbers;
-    for (int t = 0; t < Threads; ++t) {
-        const int size = 14 + 4 * (t + 1);
-        CvexByteArray head = wire("99 88");
-        head.append(static_cast<char>(size)).append(wire("00 02 00"));
+    std::set<std::string> numbers;
+    for (int t = 0; t < Threads; ++t)
         for (const CvexByteArray& packet : packets[static_cast<std::size_t>(t)]) {
-            ASSERT_EQ(packet.size(), size);
-            EXPECT_EQ(packet.left(6), head);
-            EXPECT_EQ(packet.mid(8, 4),
-                      wire("00 00").append(static_cast<char>(t + 1)).append('\0'));
-            EXPECT_EQ(packet.mid(12), idsOfThread(t).append(wire("88 66")));
-            numbers.insert((packet.at(6) & 0xFF) | ((packet.at(7) & 0xFF) << 8));
+            const std::string number = hexOf(packet.mid(6, 2));
+            ASSERT_EQ(hexOf(packet), "99 88 " + u16(18 + 4 * t) + "02 00 " + number + " 00 00 " +
+                                         u16(t + 1) + idsOfThread(t) + "88 66");
+            numbers.insert(number);
         }
-    }
     EXPECT_EQ(numbers.size(), static_cast<std::size_t>(Threads * Rounds));
 }
 
 TEST_F(ThreadedProtocolTest, ParsesAndComposesOnOneObjectDoNotInterfere)
 {
-    CvexPlcProtocolFactory factory;
-    auto actual = plctest::fromJson<CvexParseActual>(R"({"ID": 1, "DataIDList": [5]})");
+    auto actual = fromJson<CvexParseActual>(R"({"ID": 1, "DataIDList": [5]})");
     const CvexByteArray reply =
         wire("88 55 18 00 E9 03 00 00 00 00 01 00 05 00 00 00 04 01 2A 00 00 00 88 66");
     std::atomic<int> wrongResults{0};
@@ -88,7 +78,7 @@ TEST_F(ThreadedProtocolTest, ParsesAndComposesOnOneObjectDoNotInterfere)
         }
     });
     EXPECT_EQ(wrongResults.load(), 0);
-    EXPECT_EQ(plctest::storage()->value(5), CvexVariant(42));
+    EXPECT_EQ(storage()->value(5), CvexVariant(42));
 }
 
 } // namespace
