@@ -7,72 +7,49 @@
 
 using Orrery::CvexByteArray;
 
-TEST(CvexByteArraySharing, CopiesShareUntilOneIsWritten)
-{
-    CvexByteArray original("abc");
-    CvexByteArray copy = original;
-    EXPECT_TRUE(copy.isSharedWith(original));
-    EXPECT_EQ(copy.constData(), original.constData());
-
-    copy.data()[0] = 'x';
-    EXPECT_FALSE(copy.isSharedWith(original));
-    EXPECT_EQ(original.toStdString(), "abc");
-    EXPECT_EQ(copy.toStdString(), "xbc");
-}
-
-TEST(CvexByteArraySharing, ReadingKeepsTheShare)
+TEST(CvexByteArray, CopiesShareUntilOneIsWritten)
 {
     const CvexByteArray original("abc");
     CvexByteArray copy = original;
+    // Reading, even through the non-const object, keeps the share.
     EXPECT_EQ(copy.size(), 3);
     EXPECT_EQ(static_cast<const CvexByteArray&>(copy).data()[1], 'b');
     EXPECT_EQ(copy.at(2), 'c');
     EXPECT_TRUE(copy.isSharedWith(original));
-}
+    EXPECT_EQ(copy.constData(), original.constData());
+    copy.data()[0] = 'x';
+    EXPECT_FALSE(copy.isSharedWith(original));
+    EXPECT_EQ(copy.toStdString(), "xbc");
 
-TEST(CvexByteArraySharing, AppendResizeAndAssignmentDetach)
-{
-    const CvexByteArray original("ab");
     CvexByteArray appended = original;
-    appended.append('c');
+    appended.append('d');
     CvexByteArray resized = original;
-    resized.resize(4);
-    EXPECT_EQ(original.toStdString(), "ab");
-    EXPECT_EQ(appended.toStdString(), "abc");
-    EXPECT_EQ(resized.toStdString(), std::string("ab\0\0", 4));
-
+    resized.resize(5);
     CvexByteArray assigned;
     assigned = original;
     EXPECT_TRUE(assigned.isSharedWith(original));
+    EXPECT_EQ(original.toStdString(), "abc");
+    EXPECT_EQ(appended.toStdString(), "abcd");
+    EXPECT_EQ(resized.toStdString(), std::string("abc\0\0", 5));
+
+    copy.append(copy);
+    EXPECT_EQ(copy.toStdString(), "xbcxbc");
 }
 
-TEST(CvexByteArraySharing, AppendingAnArrayToItself)
-{
-    CvexByteArray bytes("ab");
-    bytes.append(bytes);
-    EXPECT_EQ(bytes.toStdString(), "abab");
-}
-
-TEST(CvexByteArray, ConstructionFromRawBytes)
+TEST(CvexByteArray, ConstructionAndReadsStayWithinTheBytes)
 {
     EXPECT_EQ(CvexByteArray("a\0b", 3).size(), 3);
     EXPECT_EQ(CvexByteArray("abc\0def", -1).toStdString(), "abc");
     EXPECT_TRUE(CvexByteArray(nullptr, 5).isEmpty());
     EXPECT_EQ(CvexByteArray(3, 'z').toStdString(), "zzz");
     EXPECT_TRUE(CvexByteArray(-2, 'z').isEmpty());
-    // The bytes are followed by a NUL that size() leaves out.
+    // The bytes are followed by a NUL that size() leaves out; reads outside give NUL.
     EXPECT_EQ(CvexByteArray("xy", 2).constData()[2], '\0');
-}
+    EXPECT_EQ(CvexByteArray("ab").at(-1), '\0');
+    EXPECT_EQ(CvexByteArray("ab")[2], '\0');
+    EXPECT_EQ(CvexByteArray("ab"), CvexByteArray("ab", 2));
+    EXPECT_NE(CvexByteArray("ab"), CvexByteArray("ab\0", 3));
 
-TEST(CvexByteArray, ReadsOutsideTheBytesGiveNul)
-{
-    const CvexByteArray bytes("ab");
-    EXPECT_EQ(bytes.at(-1), '\0');
-    EXPECT_EQ(bytes[2], '\0');
-}
-
-TEST(CvexByteArray, MidAndLeftClampToTheBytes)
-{
     const CvexByteArray bytes("012345");
     EXPECT_EQ(bytes.mid(2).toStdString(), "2345");
     EXPECT_EQ(bytes.mid(2, 2).toStdString(), "23");
@@ -83,13 +60,7 @@ TEST(CvexByteArray, MidAndLeftClampToTheBytes)
     EXPECT_TRUE(bytes.left(-1).isEmpty());
 }
 
-TEST(CvexByteArray, ComparesByContent)
-{
-    EXPECT_EQ(CvexByteArray("ab"), CvexByteArray("ab", 2));
-    EXPECT_NE(CvexByteArray("ab"), CvexByteArray("ab\0", 3));
-}
-
-TEST(CvexByteArrayNumber, WritesDigitsInTheGivenBase)
+TEST(CvexByteArray, NumberWritesDigitsInTheGivenBase)
 {
     EXPECT_EQ(CvexByteArray::number(0u, 10).toStdString(), "0");
     EXPECT_EQ(CvexByteArray::number(4294967295u, 10).toStdString(), "4294967295");
@@ -100,6 +71,7 @@ TEST(CvexByteArrayNumber, WritesDigitsInTheGivenBase)
     EXPECT_EQ(CvexByteArray::number(ULLONG_MAX, 36).toStdString(), "3w5e11264sgsf");
 }
 
+// Each row: text, base, then toInt's ok and value, then toUInt's ok and value.
 struct ConversionRow {
     const char* text;
     int base;
@@ -123,21 +95,24 @@ TEST_P(CvexByteArrayConversion, ConvertsTheWholeTextOrClearsTheFlag)
     EXPECT_EQ(ok, row.uintOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CvexByteArrayConversion,
-    testing::Values(
-        ConversionRow{"", 10, false, 0, false, 0u}, ConversionRow{"0", 10, true, 0, true, 0u},
-        ConversionRow{"123", 10, true, 123, true, 123u},
-        ConversionRow{"-1", 10, true, -1, false, 0u}, ConversionRow{"+5", 10, true, 5, false, 0u},
-        ConversionRow{"-", 10, false, 0, false, 0u}, ConversionRow{"12a", 10, false, 0, false, 0u},
-        ConversionRow{" 1", 10, false, 0, false, 0u}, ConversionRow{"1 ", 10, false, 0, false, 0u},
-        ConversionRow{"2147483647", 10, true, INT_MAX, true, 2147483647u},
-        ConversionRow{"2147483648", 10, false, 0, true, 2147483648u},
-        ConversionRow{"-2147483648", 10, true, INT_MIN, false, 0u},
-        ConversionRow{"-2147483649", 10, false, 0, false, 0u},
-        ConversionRow{"4294967295", 10, false, 0, true, 4294967295u},
-        ConversionRow{"4294967296", 10, false, 0, false, 0u},
-        ConversionRow{"99999999999999999999999", 10, false, 0, false, 0u},
-        ConversionRow{"ff", 16, true, 255, true, 255u},
-        ConversionRow{"FF", 16, true, 255, true, 255u}, ConversionRow{"12", 2, false, 0, false, 0u},
-        ConversionRow{"1", 1, false, 0, false, 0u}));
+const ConversionRow conversionRows[] = {{"", 10, false, 0, false, 0u},
+                                        {"0", 10, true, 0, true, 0u},
+                                        {"123", 10, true, 123, true, 123u},
+                                        {"-1", 10, true, -1, false, 0u},
+                                        {"+5", 10, true, 5, false, 0u},
+                                        {"-", 10, false, 0, false, 0u},
+                                        {"12a", 10, false, 0, false, 0u},
+                                        {" 1", 10, false, 0, false, 0u},
+                                        {"1 ", 10, false, 0, false, 0u},
+                                        {"2147483647", 10, true, INT_MAX, true, 2147483647u},
+                                        {"2147483648", 10, false, 0, true, 2147483648u},
+                                        {"-2147483648", 10, true, INT_MIN, false, 0u},
+                                        {"-2147483649", 10, false, 0, false, 0u},
+                                        {"4294967295", 10, false, 0, true, 4294967295u},
+                                        {"4294967296", 10, false, 0, false, 0u},
+                                        {"99999999999999999999999", 10, false, 0, false, 0u},
+                                        {"ff", 16, true, 255, true, 255u},
+                                        {"FF", 16, true, 255, true, 255u},
+                                        {"12", 2, false, 0, false, 0u},
+                                        {"1", 1, false, 0, false, 0u}};
+INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayConversion, testing::ValuesIn(conversionRows));

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using Orrery::CvexAbstractControlData;
 using Orrery::CvexControlDataFactory;
 using Orrery::tagCurveData;
@@ -31,47 +33,47 @@ class ControlDataTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        for (int type = 0; type < 3; ++type)
-            CvexControlDataFactory::instance()->get(type)->clear();
+        for (CvexAbstractControlData* data : {alarms, monitoring, curves})
+            data->clear();
     }
     CvexAbstractControlData* alarms = CvexControlDataFactory::instance()->get(0);
     CvexAbstractControlData* monitoring = CvexControlDataFactory::instance()->get(1);
     CvexAbstractControlData* curves = CvexControlDataFactory::instance()->get(2);
 };
 
-TEST_F(ControlDataTest, OneObjectPerTypeOnEveryCall)
+TEST_F(ControlDataTest, LogsKeepTheCallsUntilClear)
 {
-    EXPECT_EQ(CvexControlDataFactory::instance(), CvexControlDataFactory::instance());
+    // One object per type, the same on every call.
     EXPECT_EQ(alarms, CvexControlDataFactory::instance()->get(0));
     EXPECT_NE(alarms, monitoring);
     EXPECT_NE(monitoring, curves);
     EXPECT_EQ(CvexControlDataFactory::instance()->get(-1), nullptr);
-}
-
-TEST_F(ControlDataTest, ErrorLogKeepsTheCallsInOrder)
-{
     alarms->addErrorLog(1001, 2, 0x80);
     alarms->addErrorLog(7, 1, 0);
-    const auto logs = alarms->errorLogs();
-    ASSERT_EQ(logs.size(), 2u);
-    EXPECT_EQ(logs[0].alarmNumber, 1001u);
-    EXPECT_EQ(logs[0].category, 2);
-    EXPECT_EQ(logs[0].alarmByte, 0x80);
-    EXPECT_EQ(logs[1].alarmNumber, 7u);
+    monitoring->addMoniLog();
+    monitoring->addMoniLog();
+    std::vector<std::tuple<unsigned int, int, int>> logs;
+    for (const Orrery::CvexErrorLog& log : alarms->errorLogs())
+        logs.emplace_back(log.alarmNumber, log.category, log.alarmByte);
+    EXPECT_EQ(logs, (decltype(logs){{1001u, 2, 0x80}, {7u, 1, 0}}));
     EXPECT_TRUE(monitoring->errorLogs().empty());
-}
-
-TEST_F(ControlDataTest, MonitoringLogCountsItsCalls)
-{
-    monitoring->addMoniLog();
-    monitoring->addMoniLog();
     EXPECT_EQ(monitoring->moniLogCount(), 2u);
-    monitoring->clear();
+    curves->addCurveLog(1, curveRecord(1.0));
+    curves->saveCurveLog(1);
+    curves->addCurveLog(1, curveRecord(2.0));
+
+    for (CvexAbstractControlData* data : {alarms, monitoring, curves})
+        data->clear();
+    EXPECT_TRUE(alarms->errorLogs().empty());
     EXPECT_EQ(monitoring->moniLogCount(), 0u);
+    EXPECT_TRUE(curves->openCurve(1).empty());
+    EXPECT_TRUE(curves->savedCurves(1).empty());
 }
 
 TEST_F(ControlDataTest, SavingClosesTheOpenCurve)
 {
+    EXPECT_EQ(curves->saveCurveLog(3), -1);
+    EXPECT_TRUE(curves->savedCurves(3).empty());
     curves->addCurveLog(3, curveRecord(1.5));
     curves->addCurveLog(3, curveRecord(2.5));
     curves->addCurveLog(4, curveRecord(9.0));
@@ -80,6 +82,8 @@ TEST_F(ControlDataTest, SavingClosesTheOpenCurve)
     EXPECT_TRUE(curves->openCurve(3).empty());
     curves->addCurveLog(3, curveRecord(3.5));
     curves->saveCurveLog(3);
+    // Saving without records keeps no empty curve.
+    EXPECT_EQ(curves->saveCurveLog(3), -1);
 
     const auto saved = curves->savedCurves(3);
     ASSERT_EQ(saved.size(), 2u);
@@ -87,23 +91,4 @@ TEST_F(ControlDataTest, SavingClosesTheOpenCurve)
     EXPECT_EQ(saved[0][1].samples[3], -2.5);
     EXPECT_EQ(firstSamples(saved[1]), (std::vector<double>{3.5}));
     EXPECT_EQ(firstSamples(curves->openCurve(4)), (std::vector<double>{9.0}));
-}
-
-TEST_F(ControlDataTest, SavingWithoutRecordsKeepsNoEmptyCurve)
-{
-    EXPECT_EQ(curves->saveCurveLog(5), -1);
-    EXPECT_TRUE(curves->savedCurves(5).empty());
-}
-
-TEST_F(ControlDataTest, ClearForgetsEveryLog)
-{
-    alarms->addErrorLog(1, 1, 1);
-    curves->addCurveLog(1, curveRecord(1.0));
-    curves->saveCurveLog(1);
-    curves->addCurveLog(1, curveRecord(2.0));
-    alarms->clear();
-    curves->clear();
-    EXPECT_TRUE(alarms->errorLogs().empty());
-    EXPECT_TRUE(curves->openCurve(1).empty());
-    EXPECT_TRUE(curves->savedCurves(1).empty());
 }

@@ -2,13 +2,65 @@
 #include "vexobject.h"
 #include "vexthread.h"
 
+#include <vextestsupport.h>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 using Orrery::CvexObject;
+using Orrery::CvexThread;
+
+class CvexObjectSignals : public testing::Test {
+protected:
+    std::function<void()> record(const std::string& tag)
+    {
+        return [this, tag] { calls.push_back(tag); };
+    }
+
+    CvexObject sender;
+    CvexObject receiver;
+    std::vector<std::string> calls;
+};
+
+// The key is the signal without blanks and parentheses, the receiver and the slot.
+TEST_F(CvexObjectSignals, ConnectionsAreKeyedBySignalReceiverAndSlot)
+{
+    CvexObject other;
+    auto temporary = std::make_unique<CvexObject>();
+    EXPECT_TRUE(CvexObject::connect(&sender, "timeOut()", &receiver, "slotA", record("replaced")));
+    EXPECT_TRUE(CvexObject::connect(&sender, " time Out ( ) ", &receiver, "slotA", record("a")));
+    CvexObject::connect(&sender, "timeOut", &receiver, "slotB", record("b"));
+    CvexObject::connect(&sender, "timeOut", &other, "slotA", record("c"));
+    CvexObject::connect(&sender, "readyRead", &receiver, "slotA", record("d"));
+    CvexObject::connect(&sender, "timeOut", temporary.get(), "slotA", record("gone"));
+    temporary.reset();
+    EXPECT_EQ(sender.receivers("timeOut()"), 3);
+    sender.emitSignal("timeOut()");
+    EXPECT_EQ(calls, (std::vector<std::string>{"a", "b", "c"}));
+
+    EXPECT_TRUE(CvexObject::disconnect(&sender, "timeOut()", &receiver, "slotA"));
+    EXPECT_FALSE(CvexObject::disconnect(&sender, "timeOut", &receiver, "slotA"));
+    calls.clear();
+    sender.emitSignal("timeOut");
+    EXPECT_EQ(calls, (std::vector<std::string>{"b", "c"}));
+
+    EXPECT_FALSE(CvexObject::connect(nullptr, "tick", &receiver, "slot", record("x")));
+    EXPECT_FALSE(CvexObject::connect(&sender, "tick", &receiver, "slot", nullptr));
+    EXPECT_EQ(sender.receivers("tick"), 0);
+}
+
+TEST_F(CvexObjectSignals, CallableMayDeleteTheSender)
+{
+    auto* doomed = new CvexObject;
+    CvexObject::connect(doomed, "timeOut", &receiver, "a", [doomed] { delete doomed; });
+    CvexObject::connect(doomed, "timeOut", &receiver, "b", record("after"));
+    doomed->emitSignal("timeOut");
+    EXPECT_EQ(calls, (std::vector<std::string>{"after"}));
+}
 
 namespace {
 
@@ -23,110 +75,70 @@ int TrackedObject::alive = 0;
 
 } // namespace
 
-class CvexObjectSignals : public testing::Test {
-protected:
-    std::function<void()> record(const std::string& tag)
-    {
-        return [this, tag] { calls.push_back(tag); };
-    }
-
-    CvexObject sender;
-    CvexObject receiver;
-    std::vector<std::string> calls;
-};
-
-TEST_F(CvexObjectSignals, SameKeyReplacesTheConnection)
+TEST(CvexObjectTree, ParentDeletesTheChildrenStillAlive)
 {
-    EXPECT_TRUE(CvexObject::connect(&sender, "readyRead()", &receiver, "slot", record("first")));
-    EXPECT_TRUE(CvexObject::connect(&sender, "readyRead", &receiver, "slot", record("second")));
-    EXPECT_EQ(sender.receivers("readyRead"), 1);
-    sender.emitSignal("readyRead");
-    EXPECT_EQ(calls, (std::vector<std::string>{"second"}));
-}
-
-TEST_F(CvexObjectSignals, BlanksAndParenthesesDoNotCount)
-{
-    CvexObject::connect(&sender, " time Out ( ) ", &receiver, "slot", record("a"));
-    EXPECT_EQ(sender.receivers("timeOut()"), 1);
-    sender.emitSignal("timeOut");
-    EXPECT_EQ(calls, (std::vector<std::string>{"a"}));
-}
-
-TEST_F(CvexObjectSignals, OtherSlotOrReceiverAddsAConnection)
-{
-    CvexObject other;
-    CvexObject::connect(&sender, "timeOut", &receiver, "slotA", record("a"));
-    CvexObject::connect(&sender, "timeOut", &receiver, "slotB", record("b"));
-    CvexObject::connect(&sender, "timeOut", &other, "slotA", record("c"));
-    CvexObject::connect(&sender, "readyRead", &receiver, "slotA", record("d"));
-    EXPECT_EQ(sender.receivers("timeOut"), 3);
-    sender.emitSignal("timeOut()");
-    EXPECT_EQ(calls, (std::vector<std::string>{"a", "b", "c"}));
-}
-
-TEST_F(CvexObjectSignals, DisconnectRemovesOnlyThatKey)
-{
-    CvexObject::connect(&sender, "timeOut", &receiver, "slotA", record("a"));
-    CvexObject::connect(&sender, "timeOut", &receiver, "slotB", record("b"));
-    EXPECT_TRUE(CvexObject::disconnect(&sender, "timeOut()", &receiver, "slotA"));
-    EXPECT_FALSE(CvexObject::disconnect(&sender, "timeOut", &receiver, "slotA"));
-    sender.emitSignal("timeOut");
-    EXPECT_EQ(calls, (std::vector<std::string>{"b"}));
-}
-
-TEST_F(CvexObjectSignals, RefusesConnectionsWithoutSenderOrCallable)
-{
-    EXPECT_FALSE(CvexObject::connect(nullptr, "timeOut", &receiver, "slot", record("a")));
-    EXPECT_FALSE(CvexObject::connect(&sender, "timeOut", &receiver, "slot", nullptr));
-    EXPECT_EQ(sender.receivers("timeOut"), 0);
-}
-
-TEST_F(CvexObjectSignals, DeletedReceiverIsNoLongerCalled)
-{
-    auto temporary = std::make_unique<CvexObject>();
-    CvexObject::connect(&sender, "timeOut", temporary.get(), "slot", record("gone"));
-    temporary.reset();
-    sender.emitSignal("timeOut");
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(sender.receivers("timeOut"), 0);
-}
-
-TEST_F(CvexObjectSignals, CallableMayDeleteTheSender)
-{
-    auto* doomed = new CvexObject;
-    CvexObject::connect(doomed, "timeOut", &receiver, "a", [doomed] { delete doomed; });
-    CvexObject::connect(doomed, "timeOut", &receiver, "b", record("after"));
-    doomed->emitSignal("timeOut");
-    EXPECT_EQ(calls, (std::vector<std::string>{"after"}));
-}
-
-TEST(CvexObjectTree, ParentDeletesItsChildren)
-{
-    TrackedObject::alive = 0;
     auto* parent = new TrackedObject;
     auto* child = new TrackedObject(parent);
     new TrackedObject(child);
+    // A child deleted first leaves its parent's list.
+    delete new TrackedObject(parent);
     EXPECT_EQ(child->parent(), parent);
     EXPECT_EQ(TrackedObject::alive, 3);
     delete parent;
     EXPECT_EQ(TrackedObject::alive, 0);
 }
 
-TEST(CvexObjectTree, ChildDeletedFirstLeavesItsParent)
+class SignalDelivery : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        worker.quit();
+        worker.wait();
+    }
+    void countCalls(CvexObject* receiver)
+    {
+        CvexObject::connect(&sender, "ping", receiver, "slot", [this] {
+            seenThread = CvexThread::currentThread();
+            ++calls;
+        });
+    }
+
+    CvexThread worker;
+    CvexObject sender;
+    std::atomic<CvexThread*> seenThread{nullptr};
+    std::atomic<int> calls{0};
+};
+
+// Calls to a receiver of another thread queue until its loop runs and then run there; those for a
+// receiver deleted meanwhile are skipped.
+TEST_F(SignalDelivery, CallableRunsInTheReceiversThread)
 {
-    TrackedObject::alive = 0;
-    auto parent = std::make_unique<TrackedObject>();
-    delete new TrackedObject(parent.get());
-    auto* kept = new TrackedObject(parent.get());
-    EXPECT_EQ(TrackedObject::alive, 2);
-    EXPECT_EQ(kept->parent(), parent.get());
-    parent.reset();
-    EXPECT_EQ(TrackedObject::alive, 0);
+    CvexObject receiver;
+    auto* child = new CvexObject(&receiver);
+    auto deleted = std::make_unique<CvexObject>();
+    receiver.moveToThread(&worker);
+    deleted->moveToThread(&worker);
+    EXPECT_EQ(receiver.thread(), &worker);
+    EXPECT_EQ(child->thread(), &worker);
+    countCalls(child);
+    CvexObject::connect(&sender, "ping", deleted.get(), "slot", [this] { calls += 100; });
+    sender.emitSignal("ping");
+    sender.emitSignal("ping");
+    deleted.reset();
+    EXPECT_EQ(calls.load(), 0);
+    worker.start();
+    ASSERT_TRUE(vextest::waitUntil([this] { return calls.load() == 2; }));
+    sender.emitSignal("ping");
+    ASSERT_TRUE(vextest::waitUntil([this] { return calls.load() == 3; }));
+    EXPECT_EQ(seenThread.load(), &worker);
 }
 
-TEST(CvexObject, CreatedOutsideAnyThreadBelongsToNone)
+TEST_F(SignalDelivery, ReceiverWithoutThreadRunsInTheEmittingThread)
 {
-    CvexObject object;
-    EXPECT_EQ(object.thread(), nullptr);
-    EXPECT_EQ(Orrery::CvexThread::currentThread(), nullptr);
+    CvexObject receiver;
+    countCalls(&receiver);
+    worker.start();
+    worker.post([this] { sender.emitSignal("ping"); });
+    ASSERT_TRUE(vextest::waitUntil([this] { return calls.load() == 1; }));
+    EXPECT_EQ(seenThread.load(), &worker);
 }

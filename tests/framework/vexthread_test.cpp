@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "vexobject.h"
 #include "vexthread.h"
 
 #include <vextestsupport.h>
@@ -13,7 +14,7 @@ using Orrery::CvexThread;
 namespace {
 
 // A thread whose run() may be held at a gate before it enters the event loop, and that counts
-// its runs and keeps what exec() returned.
+// its runs and keeps what exec() returned and the thread of an object it created.
 class GatedThread : public CvexThread {
 public:
     std::atomic<bool> gateOpen{true};
@@ -21,12 +22,14 @@ public:
     std::atomic<int> runs{0};
     std::atomic<int> execResult{-1};
     std::atomic<CvexThread*> current{nullptr};
+    std::atomic<CvexThread*> createdIn{nullptr};
 
 protected:
     void run() override
     {
         ++runs;
         current = currentThread();
+        createdIn = Orrery::CvexObject().thread();
         atGate = true;
         while (!gateOpen.load())
             std::this_thread::yield();
@@ -39,6 +42,9 @@ protected:
 TEST(CvexThread, QuitBeforeExecMakesExecReturnAtOnce)
 {
     GatedThread thread;
+    EXPECT_FALSE(thread.isRunning());
+    EXPECT_FALSE(thread.isFinished());
+    EXPECT_TRUE(thread.wait(0));
     thread.gateOpen = false;
     thread.start();
     ASSERT_TRUE(vextest::waitUntil([&] { return thread.atGate.load(); }));
@@ -50,46 +56,33 @@ TEST(CvexThread, QuitBeforeExecMakesExecReturnAtOnce)
     EXPECT_FALSE(thread.isRunning());
 }
 
-TEST(CvexThread, ExecRunsPostedWorkUntilQuit)
+TEST(CvexThread, ExecRunsPostedWorkUntilQuitAndStartsOnlyWhenNotRunning)
 {
     GatedThread thread;
+    EXPECT_EQ(thread.thread(), nullptr);
     std::atomic<CvexThread*> seen{nullptr};
     thread.post([&seen] { seen = CvexThread::currentThread(); });
     thread.start();
+    thread.start(CvexThread::HighestPriority);
     ASSERT_TRUE(vextest::waitUntil([&] { return seen.load() != nullptr; }));
     EXPECT_EQ(seen.load(), &thread);
     EXPECT_EQ(thread.current.load(), &thread);
+    // An object belongs to the thread whose run() created it, or to none outside any.
+    EXPECT_EQ(thread.createdIn.load(), &thread);
+    EXPECT_EQ(Orrery::CvexObject().thread(), nullptr);
     EXPECT_TRUE(thread.isRunning());
     EXPECT_FALSE(thread.wait(1));
     thread.quit();
-    EXPECT_TRUE(thread.wait(5000));
-    EXPECT_EQ(thread.execResult.load(), 0);
-    EXPECT_EQ(CvexThread::currentThread(), nullptr);
-}
-
-TEST(CvexThread, StartWhileRunningIsIgnoredAndAfterFinishRunsAgain)
-{
-    GatedThread thread;
-    thread.start();
-    thread.start(CvexThread::HighestPriority);
-    ASSERT_TRUE(vextest::waitUntil([&] { return thread.atGate.load(); }));
-    thread.quit();
     ASSERT_TRUE(thread.wait(5000));
+    EXPECT_EQ(thread.execResult.load(), 0);
     EXPECT_EQ(thread.runs.load(), 1);
+    EXPECT_EQ(CvexThread::currentThread(), nullptr);
 
     thread.start();
     ASSERT_TRUE(vextest::waitUntil([&] { return thread.runs.load() == 2; }));
     EXPECT_FALSE(thread.isFinished());
     thread.quit();
     EXPECT_TRUE(thread.wait(5000));
-}
-
-TEST(CvexThread, NeverStartedThreadIsNeitherRunningNorFinished)
-{
-    CvexThread thread;
-    EXPECT_FALSE(thread.isRunning());
-    EXPECT_FALSE(thread.isFinished());
-    EXPECT_TRUE(thread.wait(0));
 }
 
 // The destructor quits the running loop and joins the thread; a failure hangs here.
@@ -99,5 +92,5 @@ TEST(CvexThread, DestructorStopsTheLoop)
     CvexThread thread;
     thread.start();
     thread.post([&ran] { ran = true; });
-    EXPECT_TRUE(vextest::waitUntil([&] { return ran.load(); }));
+    EXPECT_TRUE(vextest::waitUntil([&ran] { return ran.load(); }));
 }

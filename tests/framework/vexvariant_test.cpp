@@ -7,37 +7,29 @@
 
 using Orrery::CvexVariant;
 
-namespace {
-
-std::string heldBytes(const CvexVariant& value, int size)
+TEST(CvexVariant, HoldsItsBytesAndComparesByKindAndValue)
 {
-    return vextest::hex(static_cast<const char*>(value.constData()), size);
-}
-
-} // namespace
-
-TEST(CvexVariantBytes, ConstDataPointsAtTheHeldValue)
-{
-    EXPECT_EQ(heldBytes(CvexVariant(0x01020304), 4), "04 03 02 01");
-    EXPECT_EQ(heldBytes(CvexVariant(0xA1B2C3D4u), 4), "D4 C3 B2 A1");
-    EXPECT_EQ(heldBytes(CvexVariant(1.0), 8), "00 00 00 00 00 00 F0 3F");
-    EXPECT_EQ(heldBytes(CvexVariant(), 8), "00 00 00 00 00 00 00 00");
-}
-
-TEST(CvexVariant, ValuesOfDifferentKindsAreNotEqual)
-{
+    const auto held = [](const CvexVariant& value, int size) {
+        return vextest::hex(static_cast<const char*>(value.constData()), size);
+    };
+    EXPECT_EQ(held(CvexVariant(0x01020304), 4), "04 03 02 01");
+    EXPECT_EQ(held(CvexVariant(0xA1B2C3D4u), 4), "D4 C3 B2 A1");
+    EXPECT_EQ(held(CvexVariant(1.0), 8), "00 00 00 00 00 00 F0 3F");
+    EXPECT_EQ(held(CvexVariant(), 8), "00 00 00 00 00 00 00 00");
     EXPECT_EQ(CvexVariant(7), CvexVariant(7));
     EXPECT_NE(CvexVariant(7), CvexVariant(7u));
     EXPECT_NE(CvexVariant(7), CvexVariant(7.0));
     EXPECT_EQ(CvexVariant(), CvexVariant());
 }
 
+// toDouble fails only for the null value; the int conversions also fail out of range.
 struct VariantRow {
     CvexVariant value;
     bool intOk;
     int intValue;
     bool uintOk;
     unsigned int uintValue;
+    double doubleValue;
 };
 
 class CvexVariantConversion : public testing::TestWithParam<VariantRow> {};
@@ -51,29 +43,23 @@ TEST_P(CvexVariantConversion, ConvertsInRangeAndReportsFailure)
     ok = !row.uintOk;
     EXPECT_EQ(row.value.toUInt(&ok), row.uintValue);
     EXPECT_EQ(ok, row.uintOk);
+    const bool doubleOk = row.value.type() != CvexVariant::Null;
+    ok = !doubleOk;
+    EXPECT_EQ(row.value.toDouble(&ok), row.doubleValue);
+    EXPECT_EQ(ok, doubleOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CvexVariantConversion,
-    testing::Values(VariantRow{CvexVariant(), false, 0, false, 0u},
-                    VariantRow{CvexVariant(-1), true, -1, false, 0u},
-                    VariantRow{CvexVariant(5), true, 5, true, 5u},
-                    VariantRow{CvexVariant(2147483647u), true, 2147483647, true, 2147483647u},
-                    VariantRow{CvexVariant(2147483648u), false, 0, true, 2147483648u},
-                    VariantRow{CvexVariant(3.9), true, 3, true, 3u},
-                    VariantRow{CvexVariant(-3.9), true, -3, false, 0u},
-                    VariantRow{CvexVariant(-0.5), true, 0, true, 0u},
-                    VariantRow{CvexVariant(4294967295.5), false, 0, true, 4294967295u},
-                    VariantRow{CvexVariant(4294967296.0), false, 0, false, 0u},
-                    VariantRow{CvexVariant(-2147483648.9), true, -2147483647 - 1, false, 0u}));
-
-TEST(CvexVariant, ToDoubleFailsOnlyWhenNull)
-{
-    bool ok = true;
-    EXPECT_EQ(CvexVariant().toDouble(&ok), 0.0);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(CvexVariant(4294967295u).toDouble(&ok), 4294967295.0);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(CvexVariant(-2).toDouble(&ok), -2.0);
-    EXPECT_TRUE(ok);
-}
+const VariantRow variantRows[] = {
+    {CvexVariant(), false, 0, false, 0u, 0.0},
+    {CvexVariant(-1), true, -1, false, 0u, -1.0},
+    {CvexVariant(5), true, 5, true, 5u, 5.0},
+    {CvexVariant(2147483647u), true, 2147483647, true, 2147483647u, 2147483647.0},
+    {CvexVariant(2147483648u), false, 0, true, 2147483648u, 2147483648.0},
+    {CvexVariant(4294967295u), false, 0, true, 4294967295u, 4294967295.0},
+    {CvexVariant(3.9), true, 3, true, 3u, 3.9},
+    {CvexVariant(-3.9), true, -3, false, 0u, -3.9},
+    {CvexVariant(-0.5), true, 0, true, 0u, -0.5},
+    {CvexVariant(4294967295.5), false, 0, true, 4294967295u, 4294967295.5},
+    {CvexVariant(4294967296.0), false, 0, false, 0u, 4294967296.0},
+    {CvexVariant(-2147483648.9), true, -2147483647 - 1, false, 0u, -2147483648.9}};
+INSTANTIATE_TEST_SUITE_P(Rows, CvexVariantConversion, testing::ValuesIn(variantRows));

@@ -9,13 +9,12 @@
 #include <dirent.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
+#include <numeric>
 #include <sys/socket.h>
+#include <thread>
 
 namespace plccommontest {
 namespace {
-
-namespace reply = vexsim::reply;
-using Orrery::CvexVariant;
 
 using LinkTest = PlcCommonTest;
 
@@ -35,13 +34,11 @@ int sourceSocket(uint16_t peerPort)
             getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
             address.sin_family == AF_INET && address.sin_addr.s_addr == htonl(INADDR_LOOPBACK) &&
             ntohs(address.sin_port) != peerPort &&
-            getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeSize) == 0 && type == SOCK_DGRAM) {
+            getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeSize) == 0 && type == SOCK_DGRAM)
             found = fd;
-        }
     }
-    if (fds) {
+    if (fds)
         closedir(fds);
-    }
     return found;
 }
 
@@ -97,41 +94,44 @@ TEST_F(LinkTest, StartUpChainReachesLineStatusThreeWithMoldSetAndTriggers)
                all.begin();
     };
     EXPECT_LT(typeAt(1), typeAt(17));
-    std::vector<uint16_t> groups;
-    for (const vexsim::Datagram& definition : peer.received(17)) {
-        groups.push_back(le16(definition.bytes, 8));
-    }
-    EXPECT_EQ(groups, (std::vector<uint16_t>{1, 2, 2, 3}));
+    EXPECT_EQ(definedGroups(), (std::vector<uint16_t>{1, 2, 2, 3}));
     EXPECT_TRUE(matchesPattern(peer.received(17)[1].bytes,
                                "99 88 24 00 11 00 ?? ?? 02 00 E8 03 00 00 01 00 00 00 00 00 00 00 "
                                "01 00 02 00 2E 01 00 00 2F 01 00 00 88 66"));
 
     // The list is done: further polls bring no further definition.
-    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    ASSERT_TRUE(waitForMorePolls(2));
     EXPECT_EQ(peer.count(17), 4u);
     EXPECT_EQ(source->lineStatus(), 3);
 }
 
-TEST_F(LinkTest, ActualValuesAreStoredAndIncompleteRepliesReported)
+// Actual values, alarms, triggered data and curves once the link is up.
+TEST_F(LinkTest, SteadyStateRepliesAreStoredLoggedAndAnswered)
 {
+    storage()->setItemProperty(401, "ValueT", CvexVariant(6u));
+    storage()->setItemProperty(402, "ValueT", CvexVariant(9u));
+    storage()->setItemProperty(403, "ValueT", CvexVariant(3u));
     bringOnline();
-    startCapture();
+    vextest::StdoutCapture capture;
     peer.send(reply::actualValues(
         {{101, 2, 1, 0x0000FFFE}, {102, 7, 1, vexsim::floatBits(1.5f)}, {103, 6, 0, 5}}));
-    const std::string line = "CvexPlcCommon::checkActual: Actual Update MayBe Failed(total count: "
-                             "3 valid count:  2 )";
-    EXPECT_TRUE(vextest::waitUntil([&] { return captured(line) == 1; }, kDeadline));
-    stopCapture();
+    peer.send(reply::alarm({{3, 1000}, {4, 2000}}));
+    peer.send(reply::triggeredData(5, {{401, 0x0000FFFE}, {402, vexsim::floatBits(0.5f)}}));
+    peer.send(reply::triggeredData(2, {{403, 7}}));
+    peer.send(reply::curve(103, 1, {1, 2, 3, 4, 5, 6, 7, 8}));
+    peer.send(reply::curve(103, 3, {9, 10, 11, 12}));
+    ASSERT_TRUE(peer.waitForCount(2018, 4, kDeadline));
+
+    // Only two of the three actual values are valid: stored, and the shortfall reported.
+    EXPECT_EQ(capture.count("CvexPlcCommon::checkActual: Actual Update MayBe Failed(total count: "
+                            "3 valid count:  2 )"),
+              1);
     EXPECT_EQ(storage()->value(101), CvexVariant(-2));
     EXPECT_EQ(storage()->value(102), CvexVariant(1.5));
     EXPECT_TRUE(storage()->value(103).isNull());
-}
 
-TEST_F(LinkTest, AlarmsAreLoggedAndTheFirstIsAnswered)
-{
-    bringOnline();
-    peer.send(reply::alarm({{3, 1000}, {4, 2000}}));
-    ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
+    // Both alarms are logged; the first is answered with its own number.
+    ASSERT_EQ(peer.count(2004), 1u);
     const std::string answer = peer.received(2004)[0].bytes;
     EXPECT_TRUE(matchesPattern(answer, "99 88 14 00 D4 07 ?? ?? ?? ?? 01 00 03 00 E8 03 00 00 "
                                        "88 66"));
@@ -142,35 +142,18 @@ TEST_F(LinkTest, AlarmsAreLoggedAndTheFirstIsAnswered)
     EXPECT_EQ(logs[0].category, 1u);
     EXPECT_EQ(logs[0].alarmByte, 3u);
     EXPECT_EQ(logs[1].alarmNumber, 2000u);
-}
 
-TEST_F(LinkTest, TriggeredDataIsStoredAndConfirmed)
-{
-    storage()->setItemProperty(401, "ValueT", CvexVariant(6u));
-    storage()->setItemProperty(402, "ValueT", CvexVariant(9u));
-    storage()->setItemProperty(403, "ValueT", CvexVariant(3u));
-    bringOnline();
-    peer.send(reply::triggeredData(5, {{401, 0x0000FFFE}, {402, vexsim::floatBits(0.5f)}}));
-    peer.send(reply::triggeredData(2, {{403, 7}}));
-    ASSERT_TRUE(peer.waitForCount(2018, 2, kDeadline));
-    EXPECT_TRUE(
-        matchesPattern(peer.received(2018)[0].bytes, "99 88 0C 00 E2 07 ?? ?? 05 00 88 66"));
-    EXPECT_TRUE(
-        matchesPattern(peer.received(2018)[1].bytes, "99 88 0C 00 E2 07 ?? ?? 02 00 88 66"));
+    // Triggered data is stored by the kind each item declares and confirmed by group.
+    const std::vector<vexsim::Datagram> confirms = peer.received(2018);
+    EXPECT_TRUE(matchesPattern(confirms[0].bytes, "99 88 0C 00 E2 07 ?? ?? 05 00 88 66"));
+    EXPECT_TRUE(matchesPattern(confirms[1].bytes, "99 88 0C 00 E2 07 ?? ?? 02 00 88 66"));
     EXPECT_EQ(storage()->value(401), CvexVariant(-2));
     EXPECT_EQ(storage()->value(402), CvexVariant(0.5));
     EXPECT_EQ(storage()->value(403), CvexVariant(7));
     EXPECT_EQ(controlData(1)->moniLogCount(), 1u);
-}
 
-TEST_F(LinkTest, CurvesAreLoggedSavedAndConfirmed)
-{
-    bringOnline();
-    peer.send(reply::curve(103, 1, {1, 2, 3, 4, 5, 6, 7, 8}));
-    peer.send(reply::curve(103, 3, {9, 10, 11, 12}));
-    ASSERT_TRUE(peer.waitForCount(2018, 2, kDeadline));
-    EXPECT_TRUE(
-        matchesPattern(peer.received(2018)[1].bytes, "99 88 0C 00 E2 07 ?? ?? 67 00 88 66"));
+    // The curve's last packet saves it.
+    EXPECT_TRUE(matchesPattern(confirms[3].bytes, "99 88 0C 00 E2 07 ?? ?? 67 00 88 66"));
     const auto saved = controlData(2)->savedCurves(3);
     ASSERT_EQ(saved.size(), 1u);
     ASSERT_EQ(saved[0].size(), 3u);
@@ -183,14 +166,13 @@ TEST_F(LinkTest, SilenceTakesTheLinkDownAndEmptiesTheQueue)
 {
     bringOnline();
     answerPolls = false;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 1000; ++i)
         source->uploadParam(static_cast<unsigned int>(i));
-    }
     ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 0; }, kDeadline));
     const size_t sentBeforeReset = peer.count(2);
     EXPECT_LT(sentBeforeReset, 1000u);
     // The poll goes on after the reset, but the discarded requests never leave.
-    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
+    ASSERT_TRUE(waitForMorePolls(2));
     EXPECT_LE(peer.count(2), sentBeforeReset + 1);
 }
 
@@ -198,50 +180,59 @@ TEST_F(LinkTest, LineStatusCodesAndMalformedDatagrams)
 {
     answerPolls = false;
     answerLikePlc();
-    start(defaultFile());
-    startCapture();
+    start(CommonFile());
+    vextest::StdoutCapture capture;
     const std::string unknown = "CvexPlcCommon::receiveData: Can't Find Protocol (Type: ";
     peer.send(std::string("\x88\x55\x14\x00", 4));
     peer.send(reply::common(1999, 0, 0, 0, ""));
-    EXPECT_TRUE(vextest::waitUntil([&] { return captured(unknown + "1999 )") == 1; }, kDeadline));
-    EXPECT_EQ(captured(unknown + "65535 )"), 1);
+    EXPECT_TRUE(
+        vextest::waitUntil([&] { return capture.count(unknown + "1999 )") == 1; }, kDeadline));
+    EXPECT_EQ(capture.count(unknown + "65535 )"), 1);
 
     peer.send(reply::lineStatus(1).substr(0, 19));
     EXPECT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 65535; }, kDeadline));
-    EXPECT_EQ(captured("CvexPlcCommon::checkLineStatus: Version dismatch"), 1);
+    EXPECT_EQ(capture.count("CvexPlcCommon::checkLineStatus: Version dismatch"), 1);
     peer.send(reply::lineStatus(4));
     EXPECT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 4; }, kDeadline));
-    EXPECT_EQ(captured("CvexPlcCommon::checkLineStatus: Unknown Status"), 1);
+    EXPECT_EQ(capture.count("CvexPlcCommon::checkLineStatus: Unknown Status"), 1);
 
     // A 19-byte alarm packet is logged but not answered; a 20-byte one is.
     peer.send(reply::alarm({{1, 77}}).substr(0, 19));
     peer.send(reply::alarm({{2, 88}}));
     ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
-    stopCapture();
     EXPECT_EQ(le32(peer.received(2004)[0].bytes, 14), 88u);
     EXPECT_EQ(controlData(0)->errorLogs().back().alarmNumber, 88u);
 }
 
+// Under a flood of alarms the polls keep their period (every 100 ms) and are answered, so the
+// link never drops; destroying the source does not wait for the flood to end.
 TEST_F(LinkTest, PollAndLinkSurviveAFloodOfAlarms)
 {
     bringOnline();
-    plcLineStatus = 3;
-    startCapture();
+    vextest::StdoutCapture capture;
     const size_t pollsBefore = peer.count(7);
-    const auto floodEnd = std::chrono::steady_clock::now() + 1500ms;
-    while (std::chrono::steady_clock::now() < floodEnd) {
-        peer.send(reply::alarm({{1, 5}}));
-    }
-    const std::vector<std::string> lines = stopCapture();
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        while (flooding)
+            peer.send(reply::alarm({{1, 5}}));
+    });
+    const bool polled = peer.waitForCount(7, pollsBefore + 12, kDeadline);
+    const int lineStatus = source->lineStatus();
+    const auto before = std::chrono::steady_clock::now();
+    source.reset();
+    const auto took = std::chrono::steady_clock::now() - before;
+    flooding = false;
+    flood.join();
 
-    // Polls kept their period (every 100 ms) and were answered, so the link never dropped.
+    EXPECT_LT(took, 2s);
+    ASSERT_TRUE(polled);
+    EXPECT_GE(peer.count(2004), 10u);
     std::vector<vexsim::Datagram> polls = peer.received(7);
     polls.erase(polls.begin(), polls.begin() + static_cast<long>(pollsBefore));
-    ASSERT_GE(polls.size(), 8u);
-    for (size_t i = 1; i < polls.size(); ++i) {
+    for (size_t i = 1; i < polls.size(); ++i)
         EXPECT_LT(polls[i].at - polls[i - 1].at, std::chrono::milliseconds(kCycleTime));
-    }
-    EXPECT_EQ(source->lineStatus(), 3);
+    EXPECT_EQ(lineStatus, 3);
+    const std::vector<std::string> lines = capture.lines();
     const auto dropLines = std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.rfind("CvexPlcCommon::prepareData: send queue full, dropped ", 0) == 0;
     });
@@ -251,7 +242,7 @@ TEST_F(LinkTest, PollAndLinkSurviveAFloodOfAlarms)
 TEST_F(LinkTest, OneDeliveryHandlesAtMostTwoHundredFiftySixDatagrams)
 {
     constexpr unsigned int kDatagrams = 300;
-    configure(defaultFile());
+    configure(CommonFile());
     ASSERT_NO_FATAL_FAILURE(link());
     // The system's default receive buffer holds no more than 256 small datagrams.
     const int fd = sourceSocket(peer.port());
@@ -281,9 +272,8 @@ TEST_F(LinkTest, OneDeliveryHandlesAtMostTwoHundredFiftySixDatagrams)
     peer.send(reply::alarm({{1, 0}}));
     const bool first = vextest::waitUntil([&] { return queuedBytes(fd) > 0; }, kDeadline);
     const uint32_t perDatagram = queuedBytes(fd);
-    for (unsigned int number = 1; number < kDatagrams; ++number) {
+    for (unsigned int number = 1; number < kDatagrams; ++number)
         peer.send(reply::alarm({{1, number}}));
-    }
     const bool all =
         vextest::waitUntil([&] { return queuedBytes(fd) == perDatagram * kDatagrams; }, kDeadline);
     filled = true;
@@ -293,40 +283,31 @@ TEST_F(LinkTest, OneDeliveryHandlesAtMostTwoHundredFiftySixDatagrams)
     EXPECT_EQ(handledPerCall, (std::vector<size_t>{256, kDatagrams - 256}));
     const std::vector<Orrery::CvexErrorLog> logs = controlData(0)->errorLogs();
     ASSERT_EQ(logs.size(), kDatagrams);
-    for (unsigned int number = 0; number < kDatagrams; ++number) {
+    for (unsigned int number = 0; number < kDatagrams; ++number)
         ASSERT_EQ(logs[number].alarmNumber, number);
-    }
 }
 
 TEST_F(LinkTest, MoreThanTwoHundredFiftyFiveTriggersAreDownloadedOnceInOrder)
 {
-    constexpr uint16_t kTriggers = 300;
-    CommonFile file = defaultFile();
+    std::vector<uint16_t> groups(300);
+    std::iota(groups.begin(), groups.end(), 1);
+    CommonFile file;
     file.triggers.clear();
-    for (unsigned int group = 1; group <= kTriggers; ++group) {
+    for (unsigned int group : groups)
         file.triggers.push_back({group, {1000 + group}});
-    }
     answerLikePlc();
     start(file);
-    ASSERT_TRUE(peer.waitForCount(17, kTriggers, kDeadline));
+    ASSERT_TRUE(peer.waitForCount(17, groups.size(), kDeadline));
     // The list is done once the last definition is acknowledged: polls go on, definitions not.
-    ASSERT_TRUE(waitForPolls(peer.count(7), 2));
-    std::vector<uint16_t> groups;
-    for (const vexsim::Datagram& definition : peer.received(17)) {
-        groups.push_back(le16(definition.bytes, 8));
-    }
-    std::vector<uint16_t> expected(kTriggers);
-    for (uint16_t i = 0; i < kTriggers; ++i) {
-        expected[i] = static_cast<uint16_t>(i + 1);
-    }
-    EXPECT_EQ(groups, expected);
+    ASSERT_TRUE(waitForMorePolls(2));
+    EXPECT_EQ(definedGroups(), groups);
 }
 
 // After each reply has been handled the host sends a read request; the queue sends in order, so
 // once the request has arrived, every pack the reply started has arrived too.
 TEST_F(LinkTest, LineStatusRepliesStartTheMoldSetDownloadWhilePending)
 {
-    CommonFile file = defaultFile();
+    CommonFile file;
     file.cycleTime = 3000;
     start(file);
     struct Step {

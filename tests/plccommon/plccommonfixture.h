@@ -4,8 +4,8 @@
 #define PLCCOMMONFIXTURE_H
 
 #include "plcpeer.h"
-#include "vexabstractcontroldata.h"
-#include "vexabstractdatastorage.h"
+#include "vexcontroldatafactory.h"
+#include "vexdbstoragefactory.h"
 #include "vexplccommon.h"
 #include "vextestsupport.h"
 
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,8 @@
 namespace plccommontest {
 
 using namespace std::chrono_literals;
+namespace reply = vexsim::reply;
+using Orrery::CvexVariant;
 
 // Generous enough for the sanitizer builds; waits end as soon as the event happens.
 constexpr std::chrono::milliseconds kDeadline = 10s;
@@ -30,50 +33,180 @@ constexpr unsigned int kCycleTime = 300;
 constexpr unsigned int kFirstMoldID = 2001;
 constexpr unsigned int kMoldCount = 120;
 
+inline std::vector<unsigned int> idRange(unsigned int first, unsigned int count)
+{
+    std::vector<unsigned int> ids;
+    for (unsigned int i = 0; i < count; ++i)
+        ids.push_back(first + i);
+    return ids;
+}
+
+inline std::string jsonList(const std::vector<unsigned int>& values)
+{
+    std::string text;
+    for (unsigned int value : values)
+        text += (text.empty() ? "" : ", ") + std::to_string(value);
+    return "[" + text + "]";
+}
+
+// A common file; by default one block of the 120 stored mold set items and three triggers.
 struct CommonFile {
     unsigned int cycleTime = kCycleTime;
     bool withHost = true;
     bool withLineStatus = true;
     bool withActual = true;
-    std::vector<unsigned int> actualIDs{101, 102, 103};
-    std::map<unsigned int, std::vector<unsigned int>> moldBlocks;
+    std::map<unsigned int, std::vector<unsigned int>> moldBlocks{
+        {1, idRange(kFirstMoldID, kMoldCount)}};
     std::vector<std::pair<unsigned int, std::vector<unsigned int>>> triggers{
         {1, {301}}, {2, {302, 303}}, {3, {304}}};
-};
 
-// The source's "Src" endpoint is 127.0.0.1 port 0: the system picks its port when it binds.
-std::string commonFileText(const CommonFile& file, uint16_t hostPort);
-uint16_t le16(const std::string& bytes, size_t pos);
-uint32_t le32(const std::string& bytes, size_t pos);
-// Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
-::testing::AssertionResult matchesPattern(const std::string& bytes, const std::string& pattern);
-std::vector<unsigned int> moldIDs(unsigned int first, unsigned int count);
-Orrery::CvexAbstractDataStorage* storage();
-Orrery::CvexAbstractControlData* controlData(int type);
+    // The source's "Src" endpoint is 127.0.0.1 port 0: the system picks its port when it binds.
+    std::string text(uint16_t hostPort) const
+    {
+        const auto endpoint = [](const char* key, uint16_t port) {
+            return std::string(", \"") + key +
+                   "\": { \"IP\": \"127.0.0.1\", \"Port\": " + std::to_string(port) + " }";
+        };
+        std::ostringstream text;
+        text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5" << endpoint("Src", 0)
+             << (withHost ? endpoint("Host", hostPort) : "") << " } }";
+        if (withLineStatus)
+            text << ",\n { \"Type\": { \"ID\": 7, \"CycleTime\": " << cycleTime << " } }";
+        if (withActual)
+            text << ",\n { \"Type\": { \"ID\": 1, \"CycleTime\": 100, \"DataIDList\": [101, 102, "
+                    "103] } }";
+        text << ",\n { \"Type\": { \"ID\": 9, \"MoldList\": [";
+        const char* separator = "";
+        for (const auto& block : moldBlocks) {
+            text << separator << "{ \"Type\": " << block.first
+                 << ", \"DataIDList\": " << jsonList(block.second) << " }";
+            separator = ", ";
+        }
+        text << "] } }";
+        for (const auto& trigger : triggers)
+            text << ",\n { \"Type\": { \"ID\": 17, \"GroupID\": " << trigger.first
+                 << ", \"OutTime\": 1000, \"DelayTime\": 0, \"SendCount\": 1, \"DataIDFlag\": 1, "
+                 << "\"DataIDList\": " << jsonList(trigger.second) << " } }";
+        text << " ]\n";
+        return text.str();
+    }
+};
 
 class PlcCommonTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    static Orrery::CvexAbstractDataStorage* storage()
+    {
+        return Orrery::CvexDBStorageFactory::instance()->get(2);
+    }
+    static Orrery::CvexAbstractControlData* controlData(int type)
+    {
+        return Orrery::CvexControlDataFactory::instance()->get(type);
+    }
+    // Little-endian words of a datagram; all ones past its end.
+    static uint16_t le16(const std::string& bytes, size_t pos)
+    {
+        return bytes.size() < pos + 2
+                   ? 0xFFFF
+                   : static_cast<uint16_t>(uint8_t(bytes[pos]) | uint8_t(bytes[pos + 1]) << 8);
+    }
+    static uint32_t le32(const std::string& bytes, size_t pos)
+    {
+        return le16(bytes, pos) | static_cast<uint32_t>(le16(bytes, pos + 2)) << 16;
+    }
+    // Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
+    static ::testing::AssertionResult matchesPattern(const std::string& bytes,
+                                                     const std::string& pattern)
+    {
+        std::istringstream expected(pattern);
+        std::istringstream actual(vextest::hex(bytes));
+        std::string want;
+        std::string got;
+        bool same = true;
+        while (expected >> want)
+            same = same && (actual >> got) && (want == "??" || want == got);
+        if (same && !(actual >> got))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "got      " << vextest::hex(bytes) << "\nexpected " << pattern;
+    }
 
-    CommonFile defaultFile() const;
-    void configure(const CommonFile& file);
+    void SetUp() override
+    {
+        storage()->clear();
+        for (int type = 0; type < 3; ++type)
+            controlData(type)->clear();
+        for (unsigned int id : idRange(kFirstMoldID, kMoldCount))
+            storage()->addItem(id, "mold" + std::to_string(id), 4, CvexVariant(int(id * 10)));
+        source = std::make_unique<Orrery::CvexPlcCommon>();
+    }
+    void TearDown() override
+    {
+        source.reset();
+        peer.setHandler({});
+    }
+
+    void configure(const CommonFile& content)
+    {
+        file = std::make_unique<vextest::TempFile>(content.text(peer.port()));
+        source->setCommonFile(file->path());
+    }
     // The source sends one datagram, so that the peer learns where it listens; the peer's log is
     // emptied afterwards.
-    void link();
-    // Configures, links and starts the source, and waits for its first poll.
-    void start(const CommonFile& file);
-    // Starts with the scripted PLC and waits for the whole start-up chain.
-    void bringOnline();
+    void link()
+    {
+        source->sendData(Orrery::CvexByteArray("link", 4));
+        ASSERT_TRUE(peer.waitFor([](const auto& all) { return !all.empty(); }, kDeadline));
+        peer.clearReceived();
+    }
+    // Configures, links and starts the source, and waits for its first poll: the sending thread
+    // begins by emptying the queue and taking the link down, and the poll shows that this is done.
+    void start(const CommonFile& content)
+    {
+        configure(content);
+        ASSERT_NO_FATAL_FAILURE(link());
+        source->start();
+        ASSERT_TRUE(waitForMorePolls(1));
+    }
+    // Starts with the scripted PLC and waits for line status 3: through the whole start-up chain
+    // (mold set and the three triggers), or at once from a PLC that holds its mold set already.
+    void bringOnline(bool pending = true)
+    {
+        plcLineStatus = pending ? 2 : 3;
+        answerLikePlc();
+        start(CommonFile());
+        ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 3; }, kDeadline));
+        ASSERT_TRUE(!pending || peer.waitForCount(17, 3, kDeadline));
+    }
     // Answers like a PLC: line status polls, mold set packs and status, trigger definitions.
-    void answerLikePlc();
-    void answer(const vexsim::Datagram& datagram);
-    // Waits until `n` more line status polls than `seen` have arrived.
-    bool waitForPolls(size_t seen, size_t n);
-
-    void startCapture();
-    std::vector<std::string> stopCapture();
-    int captured(const std::string& line) const;
+    void answerLikePlc()
+    {
+        peer.setHandler([this](const vexsim::Datagram& datagram) { answer(datagram); });
+    }
+    void answer(const vexsim::Datagram& datagram)
+    {
+        const std::string& bytes = datagram.bytes;
+        if (datagram.type() == 7 && answerPolls) {
+            peer.send(reply::lineStatus(plcLineStatus));
+        } else if (datagram.type() == 9) {
+            const int shortBy = shortMoldAcks.fetch_sub(1) > 0 ? 1 : 0;
+            peer.send(reply::moldSetAck(static_cast<uint16_t>(le16(bytes, 10) - shortBy)));
+        } else if (datagram.type() == 8) {
+            plcLineStatus = 3;
+            peer.send(reply::moldSetStatus(static_cast<int32_t>(le32(bytes, 12))));
+        } else if (datagram.type() == 17) {
+            const bool wrong = le16(bytes, 8) == 2 && wrongTriggerAcks.fetch_sub(1) > 0;
+            peer.send(reply::triggerAck(wrong ? 99 : le16(bytes, 8)));
+        }
+    }
+    bool waitForMorePolls(size_t n) { return peer.waitForCount(7, peer.count(7) + n, kDeadline); }
+    // The group of every trigger definition sent, in order.
+    std::vector<uint16_t> definedGroups() const
+    {
+        std::vector<uint16_t> groups;
+        for (const vexsim::Datagram& definition : peer.received(17))
+            groups.push_back(le16(definition.bytes, 8));
+        return groups;
+    }
 
     std::atomic<int> plcLineStatus{2};
     std::atomic<bool> answerPolls{true};
@@ -81,7 +214,6 @@ protected:
     std::atomic<int> wrongTriggerAcks{0};
 
     vexsim::PlcPeer peer;
-    std::unique_ptr<vextest::StdoutCapture> capture;
     std::unique_ptr<vextest::TempFile> file;
     std::unique_ptr<Orrery::CvexPlcCommon> source;
 };
