@@ -3,7 +3,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -18,151 +17,145 @@
 
 namespace vextest {
 
-namespace {
-
-std::string scratchRoot()
-{
-    const char* dir = std::getenv("TMPDIR");
-    return dir && *dir ? dir : "/tmp";
-}
-
-[[noreturn]] void execChild(const std::vector<std::string>& argv, const std::string& outPath,
-                            const std::string& errPath, const std::string& workingDirectory)
-{
-    setpgid(0, 0);
-    const int devNull = open("/dev/null", O_RDONLY);
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (devNull < 0 || out < 0 || err < 0)
-        _exit(126);
-    dup2(devNull, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0)
-        _exit(126);
-    std::vector<char*> args;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-}
-
-// Waits for the child until the deadline; true when it has exited (status in *status).
-bool waitWithDeadline(pid_t pid, std::chrono::steady_clock::time_point deadline, int* status)
-{
-    for (;;) {
-        const pid_t done = waitpid(pid, status, WNOHANG);
-        if (done == pid)
-            return true;
-        if (done < 0 || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-} // namespace
-
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
-                                     const std::string& workingDirectory)
-{
-    std::string pattern = scratchRoot() + "/vexplc-child-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a scratch folder in " + scratchRoot());
-    _folder = pattern;
-    const pid_t pid = fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0)
-        execChild(argv, _folder + "/out", _folder + "/err", workingDirectory);
-    setpgid(pid, pid);
-    _pid = pid;
-}
-
-BackgroundProcess::~BackgroundProcess()
-{
-    stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(_folder, ignored);
-}
-
-bool BackgroundProcess::waitForExit(std::chrono::milliseconds timeout)
-{
-    if (!_exited)
-        _exited = waitWithDeadline(_pid, std::chrono::steady_clock::now() + timeout, &_status);
-    return _exited;
-}
-
-std::string BackgroundProcess::out() const
-{
-    return readFile(_folder + "/out");
-}
-
-std::string BackgroundProcess::err() const
-{
-    return readFile(_folder + "/err");
-}
-
-ProcessResult BackgroundProcess::stop()
-{
-    if (!_exited) {
-        _timedOut = true;
-        kill(-_pid, SIGTERM);
-        if (!waitForExit(std::chrono::seconds(5))) {
-            kill(-_pid, SIGKILL);
-            waitpid(_pid, &_status, 0);
-            _exited = true;
-        }
-    }
-    ProcessResult result;
-    result.timedOut = _timedOut;
-    result.exitCode = WIFEXITED(_status) ? WEXITSTATUS(_status) : -1;
-    result.out = out();
-    result.err = err();
-    return result;
-}
-
-ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                         const std::string& workingDirectory)
-{
-    BackgroundProcess child(argv, workingDirectory);
-    child.waitForExit(timeout);
-    return child.stop();
-}
-
-std::vector<unsigned int> freeUdpPorts(size_t count)
-{
-    std::vector<int> sockets;
-    std::vector<unsigned int> ports;
-    for (size_t i = 0; i < count; ++i) {
-        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot find a free UDP port");
-        sockets.push_back(fd);
-        ports.push_back(ntohs(address.sin_port));
-    }
-    for (const int fd : sockets)
-        close(fd);
-    return ports;
-}
-
 TempFolder::TempFolder()
 {
-    std::string pattern = scratchRoot() + "/vexplc-test-XXXXXX";
-    if (!mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a scratch folder in " + scratchRoot());
-    _path = pattern;
+    const char* root = std::getenv("TMPDIR");
+    _path = std::string(root && *root ? root : "/tmp") + "/vexplc-test-XXXXXX";
+    if (!mkdtemp(_path.data()))
+        throw std::runtime_error("cannot create a scratch folder " + _path);
 }
 
 TempFolder::~TempFolder()
 {
     std::error_code ignored;
     std::filesystem::remove_all(_path, ignored);
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
+{
+    // Everything the child needs is made before the fork: only async-signal-safe calls after it.
+    std::vector<char*> args;
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const std::string out = _folder.path() + "/out";
+    const std::string err = _folder.path() + "/err";
+    _pid = fork();
+    if (_pid < 0)
+        throw std::runtime_error("fork failed");
+    if (_pid == 0) {
+        setpgid(0, 0);
+        const int fds[] = {open("/dev/null", O_RDONLY),
+                           open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+                           open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+        for (int target = 0; target < 3; ++target) {
+            if (fds[target] < 0 || dup2(fds[target], target) < 0)
+                _exit(126);
+        }
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    setpgid(_pid, _pid);
+}
+
+bool BackgroundProcess::waitFor(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const pid_t done = waitpid(_pid, &_status, WNOHANG);
+        if (done == _pid || done < 0)
+            return done == _pid;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ProcessResult BackgroundProcess::stop(std::chrono::milliseconds timeout)
+{
+    if (_stopped)
+        return _result;
+    _stopped = true;
+    if (!waitFor(timeout)) {
+        _result.timedOut = true;
+        kill(-_pid, SIGTERM);
+        if (!waitFor(std::chrono::seconds(5))) {
+            kill(-_pid, SIGKILL);
+            waitpid(_pid, &_status, 0);
+        }
+    }
+    _result.exitCode = WIFEXITED(_status) ? WEXITSTATUS(_status) : -1;
+    _result.out = readFile(_folder.path() + "/out");
+    _result.err = readFile(_folder.path() + "/err");
+    return _result;
+}
+
+namespace {
+
+sockaddr_in loopback(unsigned int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+} // namespace
+
+UdpSocket::UdpSocket() : _fd(socket(AF_INET, SOCK_DGRAM, 0))
+{
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof address;
+    const timeval timeout{5, 0};
+    if (_fd < 0 || bind(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
+        throw std::runtime_error("cannot bind a UDP socket on 127.0.0.1");
+    _port = ntohs(address.sin_port);
+}
+
+UdpSocket::~UdpSocket()
+{
+    close(_fd);
+}
+
+void UdpSocket::sendTo(unsigned int port, const std::string& bytes)
+{
+    const sockaddr_in address = loopback(port);
+    sendto(_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&address),
+           sizeof address);
+}
+
+std::string UdpSocket::receive()
+{
+    std::string buffer(2048, '\0');
+    const ssize_t size = recv(_fd, &buffer[0], buffer.size(), 0);
+    buffer.resize(size > 0 ? static_cast<size_t>(size) : 0);
+    return buffer;
+}
+
+std::vector<unsigned int> freeUdpPorts(size_t count)
+{
+    // All are held until the last is picked, so that the system picks different ones.
+    const std::vector<UdpSocket> held(count);
+    std::vector<unsigned int> ports;
+    for (const UdpSocket& socket : held)
+        ports.push_back(socket.port());
+    return ports;
+}
+
+std::string exampleCommon(unsigned int hostPort, unsigned int plcPort)
+{
+    std::string text = readFile(VEXPLC_SOURCE_DIR "/examples/common.json");
+    for (const auto& [from, to] : {std::pair<std::string, unsigned int>{"30001", hostPort},
+                                   std::pair<std::string, unsigned int>{"30002", plcPort}}) {
+        const size_t at = text.find("\"Port\": " + from);
+        if (at == std::string::npos)
+            throw std::runtime_error("examples/common.json has no port " + from);
+        text.replace(at + 8, from.size(), std::to_string(to));
+    }
+    return text;
 }
 
 std::string readFile(const std::string& path)

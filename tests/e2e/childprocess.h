@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Runs a program as a child process for the tool and end-to-end tests: its standard output and
-// error are collected in files, and the wait has a deadline. The child leads a process group of
-// its own, so that on a timeout everything it started is stopped with it, and nothing else.
+// What the tool and end-to-end tests share: child processes with deadlines, UDP sockets on
+// loopback ports, scratch folders and files.
 #ifndef CHILDPROCESS_H
 #define CHILDPROCESS_H
 
@@ -10,47 +9,6 @@
 #include <vector>
 
 namespace vextest {
-
-struct ProcessResult {
-    int exitCode = -1; // -1 when it did not exit normally
-    bool timedOut = false;
-    std::string out;
-    std::string err;
-};
-
-// A child started now and stopped (SIGTERM to its process group, SIGKILL after a grace period)
-// at the latest when the object goes.
-class BackgroundProcess {
-public:
-    explicit BackgroundProcess(const std::vector<std::string>& argv,
-                               const std::string& workingDirectory = std::string());
-    ~BackgroundProcess();
-    BackgroundProcess(const BackgroundProcess&) = delete;
-    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-
-    // Waits for the child to exit by itself until `timeout`; false when it is still running.
-    bool waitForExit(std::chrono::milliseconds timeout);
-    // What the child wrote so far.
-    std::string out() const;
-    std::string err() const;
-    // Ends the child if it still runs and returns everything about it.
-    ProcessResult stop();
-
-private:
-    std::string _folder;
-    int _pid = -1;
-    int _status = 0;
-    bool _exited = false;
-    bool _timedOut = false;
-};
-
-// Runs argv[0] with the arguments, in `workingDirectory` when it is not empty.
-ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                         const std::string& workingDirectory = std::string());
-
-// `count` different UDP ports on 127.0.0.1 that were free a moment ago (the system's picks for
-// port 0, all held until the last is chosen).
-std::vector<unsigned int> freeUdpPorts(size_t count);
 
 // A fresh, empty folder under the scratch directory, removed with the object.
 class TempFolder {
@@ -64,6 +22,64 @@ public:
 private:
     std::string _path;
 };
+
+struct ProcessResult {
+    int exitCode = -1; // -1 when it did not exit normally
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// A child that leads a process group of its own, so that stopping it (SIGTERM to the group,
+// SIGKILL after a grace period) stops everything it started, and nothing else. It is stopped at
+// the latest when the object goes.
+class BackgroundProcess {
+public:
+    explicit BackgroundProcess(const std::vector<std::string>& argv);
+    ~BackgroundProcess() { stop(); }
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    // Gives the child `timeout` to exit by itself, then ends it; returns everything about it.
+    ProcessResult stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
+
+private:
+    bool waitFor(std::chrono::milliseconds timeout);
+    TempFolder _folder; // standard output and error
+    int _pid = -1;
+    int _status = 0;
+    bool _stopped = false;
+    ProcessResult _result;
+};
+
+inline ProcessResult runProcess(const std::vector<std::string>& argv,
+                                std::chrono::milliseconds timeout)
+{
+    return BackgroundProcess(argv).stop(timeout);
+}
+
+// A UDP socket on a port of 127.0.0.1 that the system picked, held while the object lives.
+class UdpSocket {
+public:
+    UdpSocket();
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+    unsigned int port() const { return _port; }
+    void sendTo(unsigned int port, const std::string& bytes);
+    // Waits up to five seconds for a datagram; empty when none comes.
+    std::string receive();
+
+private:
+    int _fd = -1;
+    unsigned int _port = 0;
+};
+
+// `count` different UDP ports on 127.0.0.1 that were free a moment ago.
+std::vector<unsigned int> freeUdpPorts(size_t count);
+
+// examples/common.json with other ports, so that tests never meet fixed ports.
+std::string exampleCommon(unsigned int hostPort, unsigned int plcPort);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);

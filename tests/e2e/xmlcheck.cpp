@@ -13,76 +13,58 @@ const std::regex kMarkup(R"(<(/?)([A-Za-z_][\w:.-]*)((?:\s+[\w:.-]+\s*=\s*"[^"<]
 const std::regex kAttribute(R"re(([\w:.-]+)\s*=\s*"([^"]*)")re");
 const std::regex kBadEntity(R"(&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9A-Fa-f]+);))");
 
-std::string checkText(const std::string& text, bool insideRoot)
-{
-    if (text.find('<') != std::string::npos)
-        return "a '<' that starts no well-formed tag";
-    if (std::regex_search(text, kBadEntity))
-        return "an unknown or unterminated entity";
-    if (!insideRoot && text.find_first_not_of(" \t\r\n") != std::string::npos)
-        return "text outside the root element";
-    return std::string();
-}
-
 } // namespace
-
-std::vector<const XmlElement*> XmlDocument::named(const std::string& name) const
-{
-    std::vector<const XmlElement*> found;
-    for (const XmlElement& element : elements) {
-        if (element.name == name)
-            found.push_back(&element);
-    }
-    return found;
-}
 
 XmlDocument readXml(const std::string& text)
 {
     XmlDocument document;
     std::vector<std::string> open;
     int roots = 0;
-    size_t at = 0;
-    auto fail = [&](const std::string& why, size_t where) {
-        document.error = why + " (at byte " + std::to_string(where) + ")";
+    size_t at = 0; // where the text after the last markup starts
+    auto fail = [&](const std::string& why) {
+        document.error = why + " (after byte " + std::to_string(at) + ")";
         return document;
     };
-    for (std::sregex_iterator it(text.begin(), text.end(), kMarkup), end; it != end; ++it) {
+    for (std::sregex_iterator it(text.begin(), text.end(), kMarkup), end;; ++it) {
+        const size_t position = it == end ? text.size() : static_cast<size_t>(it->position());
+        const std::string between = text.substr(at, position - at);
+        if (between.find('<') != std::string::npos)
+            return fail("a '<' that starts no well-formed tag");
+        if (std::regex_search(between, kBadEntity))
+            return fail("an unknown or unterminated entity");
+        if (open.empty() && between.find_first_not_of(" \t\r\n") != std::string::npos)
+            return fail("text outside the root element");
+        if (it == end)
+            break;
         const std::smatch& tag = *it;
-        const size_t position = static_cast<size_t>(tag.position());
-        const std::string problem = checkText(text.substr(at, position - at), !open.empty());
-        if (!problem.empty())
-            return fail(problem, at);
         at = position + static_cast<size_t>(tag.length());
         if (!tag[2].matched)
             continue; // comment or prolog
         const std::string name = tag[2];
         if (tag[1].length() > 0) {
             if (open.empty() || open.back() != name)
-                return fail("</" + name + "> does not close the open element", position);
+                return fail("</" + name + "> does not close the open element");
             open.pop_back();
             continue;
         }
         XmlElement element{name, {}};
         const std::string attributes = tag[3];
-        for (std::sregex_iterator a(attributes.begin(), attributes.end(), kAttribute);
-             a != std::sregex_iterator(); ++a) {
+        for (std::sregex_iterator a(attributes.begin(), attributes.end(), kAttribute), none;
+             a != none; ++a) {
             if (!element.attributes.emplace((*a)[1], (*a)[2]).second)
-                return fail("attribute " + (*a)[1].str() + " appears twice", position);
+                return fail("attribute " + (*a)[1].str() + " appears twice");
             if (std::regex_search((*a)[2].str(), kBadEntity))
-                return fail("an unknown entity in attribute " + (*a)[1].str(), position);
+                return fail("an unknown entity in attribute " + (*a)[1].str());
         }
         roots += open.empty() ? 1 : 0;
         if (tag[4].length() == 0)
             open.push_back(name);
         document.elements.push_back(element);
     }
-    const std::string problem = checkText(text.substr(at), !open.empty());
-    if (!problem.empty())
-        return fail(problem, at);
     if (!open.empty())
-        return fail("<" + open.back() + "> is never closed", text.size());
+        return fail("<" + open.back() + "> is never closed");
     if (roots != 1)
-        return fail("the document has " + std::to_string(roots) + " root elements", 0);
+        return fail("the document has " + std::to_string(roots) + " root elements");
     return document;
 }
 

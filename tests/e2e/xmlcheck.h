@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A strict, small XML reader for the tests: enough to tell whether a written SVG is well-formed
-// (one root, tags nested and closed, attributes quoted, entities known) and to list its
-// elements with their attributes.
+// (one root, tags nested and closed, attributes quoted and single, entities known) and to list
+// its elements with their attributes.
 #ifndef XMLCHECK_H
 #define XMLCHECK_H
 
@@ -19,7 +19,15 @@ struct XmlElement {
 struct XmlDocument {
     std::string error; // empty when the text is well-formed
     std::vector<XmlElement> elements;
-    std::vector<const XmlElement*> named(const std::string& name) const;
+    std::vector<const XmlElement*> named(const std::string& name) const
+    {
+        std::vector<const XmlElement*> found;
+        for (const XmlElement& element : elements) {
+            if (element.name == name)
+                found.push_back(&element);
+        }
+        return found;
+    }
 };
 
 XmlDocument readXml(const std::string& text);

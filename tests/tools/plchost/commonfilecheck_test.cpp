@@ -21,11 +21,12 @@ const std::string kValidFile = R"([
             "StartTrigger": [{"Condition": [{"Type": 1, "Params": [1, 2.5]}]}]}}
 ])";
 
-std::string replaced(const std::string& text, const std::string& from, const std::string& to)
+std::string replaced(const std::string& from, const std::string& to)
 {
-    const size_t at = text.find(from);
+    const size_t at = kValidFile.find(from);
     EXPECT_NE(at, std::string::npos) << "the test's base file lacks: " << from;
-    return at == std::string::npos ? text : text.substr(0, at) + to + text.substr(at + from.size());
+    return at == std::string::npos ? kValidFile
+                                   : std::string(kValidFile).replace(at, from.size(), to);
 }
 
 std::string idList(unsigned int first, unsigned int count)
@@ -36,13 +37,8 @@ std::string idList(unsigned int first, unsigned int count)
     return list + "]";
 }
 
-struct Checked {
-    bool usable = false;
-    std::string problems;
-    std::string report;
-};
-
-Checked check(const std::string& path, const plchost::ItemDictionary* items = nullptr)
+// The report on the file at `path`: its sections, its problems and the verdict.
+std::string reportAt(const std::string& path, const plchost::ItemDictionary* items = nullptr)
 {
     plchost::CommonFileCheck check(path);
     {
@@ -51,28 +47,34 @@ Checked check(const std::string& path, const plchost::ItemDictionary* items = nu
         if (items)
             check.checkItems(*items);
     }
-    Checked result;
-    result.usable = check.usable();
-    std::ostringstream problems;
-    check.printProblems(problems, false);
-    result.problems = problems.str();
-    std::ostringstream report;
-    check.printReport(report);
-    result.report = report.str();
-    return result;
+    std::ostringstream text;
+    check.printReport(text);
+    return text.str();
 }
 
-Checked checkText(const std::string& text)
+// The report on a file holding `content`, checked against an items file holding `itemsJson`
+// when there is one; the paths of the two files read FILE and ITEMS.
+std::string report(const std::string& content, const std::string& itemsJson = "")
 {
-    vextest::TempFile file(text);
-    return check(file.path());
+    const vextest::TempFile file(content);
+    const vextest::TempFile itemsFile(itemsJson);
+    plchost::ItemDictionary items;
+    EXPECT_TRUE(itemsJson.empty() || items.load(itemsFile.path()));
+    std::string text = reportAt(file.path(), itemsJson.empty() ? nullptr : &items);
+    for (const auto& [path, name] :
+         {std::pair<std::string, std::string>{file.path(), "FILE"}, {itemsFile.path(), "ITEMS"}}) {
+        for (size_t at; (at = text.find(path)) != std::string::npos;)
+            text.replace(at, path.size(), name);
+    }
+    return text;
 }
+
+const char* const kUsable = "Verdict: usable\n";
+const char* const kNotUsable = "Verdict: not usable\n";
 
 TEST(CommonFileCheck, ValidFileIsSummarisedSectionBySection)
 {
-    const Checked result = checkText(kValidFile);
-    EXPECT_TRUE(result.usable) << result.problems;
-    EXPECT_EQ(result.problems, "");
+    const std::string text = report(kValidFile);
     for (const char* line : {
              "  Protocol (section 1): version 2, private word 5\n",
              "    Src  (this host): 127.0.0.1:30001\n",
@@ -83,199 +85,124 @@ TEST(CommonFileCheck, ValidFileIsSummarisedSectionBySection)
              "    block 1: 2 IDs (2001-2002), sent at start-up in 1 pack(s) of at most 50\n",
              "    group 5 (section 5): 1 data ID (4101), parameter sets start 1 / send 0 / stop 0, "
              "46-byte packet\n",
-             "Problems: none\n",
-             "Verdict: usable\n",
+             "Problems: none\nVerdict: usable\n",
          })
-        EXPECT_NE(result.report.find(line), std::string::npos) << line << "\nin\n" << result.report;
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
 }
 
-struct BrokenFile {
-    const char* name;
-    std::string from;
-    std::string to;
-    std::string problem; // one line of the problem list
-    bool usable;
-};
-
-class BrokenFiles : public testing::TestWithParam<BrokenFile> {};
-
-TEST_P(BrokenFiles, NameTheRecordAndWhy)
+TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
 {
-    const BrokenFile& row = GetParam();
-    const Checked result = checkText(replaced(kValidFile, row.from, row.to));
-    EXPECT_NE(result.problems.find("  " + row.problem + "\n"), std::string::npos)
-        << "expected: " << row.problem << "\ngot:\n"
-        << result.problems;
-    EXPECT_EQ(result.usable, row.usable) << result.problems;
+    const std::string host =
+        ",\n                \"Host\": {\"IP\": \"127.0.0.1\", \"Port\": 30002}";
+    const std::string typeSeven = "{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}}";
+    // Each file holds one problem (one line of the problem list): an error makes it unusable.
+    const std::pair<std::string, std::string> rows[] = {
+        {replaced(host, ""),
+         "error: section 1 (protocol): no \"Host\" endpoint (the PLC's address): the source sets "
+         "up no socket and never talks to the PLC"},
+        {replaced("[1001, 1002, 1003]", "[]"),
+         "error: section 3 (actual values): \"DataIDList\" is empty; the actual-value "
+         "subscription is never sent"},
+        {replaced("[1001, 1002, 1003]", "[1001, -2]"),
+         "error: section 3 (actual values): \"DataIDList\" element 2 is the number -2, not an "
+         "unsigned integer, so the list is invalid; the actual-value subscription is never sent"},
+        {replaced("[1, 2.5]", "[1, \"x\"]"),
+         "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: \"Params\" "
+         "element 2 is a string, not a 32-bit number: the library prints \"Data Type Convert "
+         "Error .....\" and sends only the 1 parameter(s) before it"},
+        {replaced("[1, 2.5]", "[1, 5000000000]"),
+         "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: \"Params\" "
+         "element 2 is an integer that needs more than 32 bits, not a 32-bit number: the library "
+         "prints \"Data Type Convert Error .....\" and sends only the 1 parameter(s) before it"},
+        {replaced("\"DataIDList\": [4101]", "\"DataIDList\": " + idList(4101, 400)),
+         "error: section 5 (trigger definition): the definition of group 5 would be a 1642-byte "
+         "packet, more than the 1460 bytes of one datagram; it is never sent and the trigger "
+         "download stops here"},
+        {replaced("\"Port\": 30002", "\"Port\": 70000"),
+         "error: section 1 (protocol), \"Host\": \"Port\" 70000 is above 65535; the library would "
+         "use its low 16 bits, 4464"},
+        {replaced("\"IP\": \"127.0.0.1\", \"Port\": 30002",
+                  "\"IP\": \"plc.local\", \"Port\": 30002"),
+         "error: section 1 (protocol), \"Host\": \"IP\" \"plc.local\" is not a dotted IPv4 "
+         "address"},
+        {replaced(typeSeven, "{\"Type\": {\"CycleTime\": 3000}}"),
+         "error: section 2: \"Type\" must be an object holding the section code \"ID\", not an "
+         "object without \"ID\"; the library rejects the whole file here"},
+        {replaced("[\n  {\"Protocol\"", "[5,\n  {\"Protocol\""),
+         "error: section 1: is the number 5, not an object; the library rejects the whole file "
+         "here"},
+        {replaced(typeSeven + ",", ""),
+         "error: no line status section (\"Type\" ID 7): no line status request is ever sent, so "
+         "the PLC never asks for the mold set and the link never comes up"},
+        {replaced("{\"Type\": 1, \"DataIDList\": [2001", "{\"Type\": 2, \"DataIDList\": [2001"),
+         "error: section 4 (mold set): no usable mold block with \"Type\" 1, the block downloaded "
+         "at start-up; the link never reaches state 3"},
+        {replaced("[{\"Type\": 1, \"DataIDList\": [2001, 2002]}]", "{}"),
+         "error: section 4 (mold set): \"MoldList\" must be an array of mold block objects, not "
+         "an object; the mold set record is invalid"},
+        {replaced("\"GroupID\": 5", "\"GroupID\": 70000"),
+         "error: section 5 (trigger definition): \"GroupID\" 70000 is above 65535; the PLC "
+         "acknowledges 16 bits only, so this definition would be sent again forever"},
+        {replaced("\"CycleTime\": 3000", "\"Cycletime\": 3000"),
+         "warning: section 2 (line status): unknown key \"Cycletime\" is ignored (keys are "
+         "case-sensitive)"},
+        {replaced(typeSeven, "{\"Type\": {\"ID\": 7}, \"CycleTime\": 3000}"),
+         "warning: section 2: key \"CycleTime\" beside \"Type\" is ignored; a section's keys "
+         "belong inside the \"Type\" object"},
+        {replaced("[\n  {\"Protocol\"", "[{\"Type\": {\"ID\": 3}},\n  {\"Protocol\""),
+         "warning: section 1: section code 3 is not one of 1, 7, 9 or 17; the section is ignored"},
+        {replaced("[1001, 1002, 1003]", idList(1001, 51)),
+         "warning: section 3 (actual values): \"DataIDList\" holds 51 IDs; only the first 50 are "
+         "requested and every reply is reported as \"Actual Update MayBe Failed\""}};
+    for (const auto& [file, problem] : rows) {
+        const std::string text = report(file);
+        EXPECT_NE(text.find("  " + problem + "\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(problem.rfind("error", 0) == 0 ? kNotUsable : kUsable),
+                  std::string::npos)
+            << text;
+    }
 }
 
-const std::string kHost = R"(,
-                "Host": {"IP": "127.0.0.1", "Port": 30002})";
-
-INSTANTIATE_TEST_SUITE_P(
-    CommonFileCheck, BrokenFiles,
-    testing::Values(
-        BrokenFile{"MissingHost", kHost, "",
-                   "error: section 1 (protocol): no \"Host\" endpoint (the PLC's address): the "
-                   "source sets up no socket and never talks to the PLC",
-                   false},
-        BrokenFile{"EmptyActualIDList", "[1001, 1002, 1003]", "[]",
-                   "error: section 3 (actual values): \"DataIDList\" is empty; the actual-value "
-                   "subscription is never sent",
-                   false},
-        BrokenFile{"ActualIDNotUnsigned", "[1001, 1002, 1003]", "[1001, -2]",
-                   "error: section 3 (actual values): \"DataIDList\" element 2 is the number -2, "
-                   "not an unsigned integer, so the list is invalid; the actual-value "
-                   "subscription is never sent",
-                   false},
-        BrokenFile{"MalformedParamsElement", "[1, 2.5]", "[1, \"x\"]",
-                   "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: "
-                   "\"Params\" element 2 is a string, not a 32-bit number: the library prints "
-                   "\"Data Type Convert Error .....\" and sends only the 1 parameter(s) before it",
-                   false},
-        BrokenFile{"ParamsElementTooWide", "[1, 2.5]", "[1, 5000000000]",
-                   "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: "
-                   "\"Params\" element 2 is an integer that needs more than 32 bits, not a "
-                   "32-bit number: the library prints \"Data Type Convert Error .....\" and sends "
-                   "only the 1 parameter(s) before it",
-                   false},
-        BrokenFile{"TriggerTooLargeForOnePacket", "\"DataIDList\": [4101]",
-                   "\"DataIDList\": " + idList(4101, 400),
-                   "error: section 5 (trigger definition): the definition of group 5 would be a "
-                   "1642-byte packet, more than the 1460 bytes of one datagram; it is never sent "
-                   "and the trigger download stops here",
-                   false},
-        BrokenFile{"PortAbove16Bits", "\"Port\": 30002", "\"Port\": 70000",
-                   "error: section 1 (protocol), \"Host\": \"Port\" 70000 is above 65535; the "
-                   "library would use its low 16 bits, 4464",
-                   false},
-        BrokenFile{"HostIPNotAnAddress", "\"IP\": \"127.0.0.1\", \"Port\": 30002",
-                   "\"IP\": \"plc.local\", \"Port\": 30002",
-                   "error: section 1 (protocol), \"Host\": \"IP\" \"plc.local\" is not a dotted "
-                   "IPv4 address",
-                   false},
-        BrokenFile{"TypeWithoutSectionCode", "{\"ID\": 7, \"CycleTime\": 3000}",
-                   "{\"CycleTime\": 3000}",
-                   "error: section 2: \"Type\" must be an object holding the section code "
-                   "\"ID\", not an object without \"ID\"; the library rejects the whole file here",
-                   false},
-        BrokenFile{"SectionNotAnObject", "[\n  {\"Protocol\"", "[5,\n  {\"Protocol\"",
-                   "error: section 1: is the number 5, not an object; the library rejects the "
-                   "whole file here",
-                   false},
-        BrokenFile{"NoLineStatusSection", "{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}},", "",
-                   "error: no line status section (\"Type\" ID 7): no line status request is "
-                   "ever sent, so the PLC never asks for the mold set and the link never comes up",
-                   false},
-        BrokenFile{"NoMoldBlockOne", "{\"Type\": 1, \"DataIDList\": [2001",
-                   "{\"Type\": 2, \"DataIDList\": [2001",
-                   "error: section 4 (mold set): no usable mold block with \"Type\" 1, the block "
-                   "downloaded at start-up; the link never reaches state 3",
-                   false},
-        BrokenFile{"MoldListNotAnArray", "[{\"Type\": 1, \"DataIDList\": [2001, 2002]}]", "{}",
-                   "error: section 4 (mold set): \"MoldList\" must be an array of mold block "
-                   "objects, not an object; the mold set record is invalid",
-                   false},
-        BrokenFile{"GroupAbove16Bits", "\"GroupID\": 5", "\"GroupID\": 70000",
-                   "error: section 5 (trigger definition): \"GroupID\" 70000 is above 65535; the "
-                   "PLC acknowledges 16 bits only, so this definition would be sent again forever",
-                   false},
-        BrokenFile{"MisspelledKey", "\"CycleTime\": 3000", "\"Cycletime\": 3000",
-                   "warning: section 2 (line status): unknown key \"Cycletime\" is ignored (keys "
-                   "are case-sensitive)",
-                   true},
-        BrokenFile{"KeyBesideType", "{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}}",
-                   "{\"Type\": {\"ID\": 7}, \"CycleTime\": 3000}",
-                   "warning: section 2: key \"CycleTime\" beside \"Type\" is ignored; a "
-                   "section's keys belong inside the \"Type\" object",
-                   true},
-        BrokenFile{"UnknownSectionCode", "[\n  {\"Protocol\"",
-                   "[{\"Type\": {\"ID\": 3}},\n  {\"Protocol\"",
-                   "warning: section 1: section code 3 is not one of 1, 7, 9 or 17; the section "
-                   "is ignored",
-                   true},
-        BrokenFile{"MoreThanFiftyActualIDs", "[1001, 1002, 1003]", idList(1001, 51),
-                   "warning: section 3 (actual values): \"DataIDList\" holds 51 IDs; only the "
-                   "first 50 are requested and every reply is reported as \"Actual Update MayBe "
-                   "Failed\"",
-                   true}),
-    [](const testing::TestParamInfo<BrokenFile>& info) { return std::string(info.param.name); });
-
-TEST(CommonFileCheck, SyntaxErrorNamesLineAndColumn)
+TEST(CommonFileCheck, UnreadableFileOrBadJsonIsNamedWithLineAndColumn)
 {
-    vextest::TempFile file("[\n  {\"Protocol\": {\n    \"Version\": 2,,\n");
-    const Checked result = check(file.path());
-    EXPECT_FALSE(result.usable);
-    EXPECT_EQ(result.problems, "  error: " + file.path() +
-                                   ":3:18: JSON syntax error: Missing a name for object member.\n");
-}
-
-TEST(CommonFileCheck, ByteOrderMarkIsRefused)
-{
-    vextest::TempFile file("\xEF\xBB\xBF" + kValidFile);
-    const Checked result = check(file.path());
-    EXPECT_FALSE(result.usable);
-    EXPECT_NE(result.problems.find(file.path() + ":1:1: the file starts with a UTF-8 byte-order "
-                                                 "mark"),
-              std::string::npos)
-        << result.problems;
-}
-
-TEST(CommonFileCheck, UnreadableFileIsNamed)
-{
-    const Checked result = check("/nonexistent/common.json");
-    EXPECT_FALSE(result.usable);
-    EXPECT_EQ(result.problems, "  error: /nonexistent/common.json: cannot read the file: No such "
-                               "file or directory\n");
-    EXPECT_NE(result.report.find("Verdict: not usable\n"), std::string::npos);
+    for (const auto& [text, problem] :
+         {std::pair<std::string, std::string>{
+              report("[\n  {\"Protocol\": {\n    \"Version\": 2,,\n"),
+              "FILE:3:18: JSON syntax error: Missing a name for object member.\n"},
+          {report("\xEF\xBB\xBF" + kValidFile),
+           "FILE:1:1: the file starts with a UTF-8 byte-order mark, which is not allowed (save it "
+           "as UTF-8 without BOM)\n"},
+          {reportAt("/nonexistent/common.json"),
+           "/nonexistent/common.json: cannot read the file: No such file or directory\n"}})
+        EXPECT_NE(text.find("Problems: 1 error, 0 warnings\n  error: " + problem + kNotUsable),
+                  std::string::npos)
+            << text;
 }
 
 TEST(CommonFileCheck, ItemsMustGiveEveryMoldSetIDAValue)
 {
-    vextest::TempFile file(kValidFile);
-    vextest::TempFile itemsFile(R"([
+    const std::string few = report(kValidFile, R"([
       {"ID": 2001, "Name": "Stage 1 position", "DataType": 4, "Value": 10},
       {"ID": 2002, "Name": "Stage 1 time", "DataType": 6},
       {"ID": 4101, "Name": "Reject counter", "DataType": 5}
     ])");
-    plchost::ItemDictionary items;
-    ASSERT_TRUE(items.load(itemsFile.path()));
-    const Checked result = check(file.path(), &items);
-    EXPECT_FALSE(result.usable);
-    EXPECT_NE(result.problems.find("  error: " + itemsFile.path() +
-                                   ": mold set ID 2002 (Stage 1 time) has no "
-                                   "\"Value\": its pack would be sent again forever\n"),
-              std::string::npos)
-        << result.problems;
-    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
-                                   ": ID 4101 of trigger group 5 has no "
-                                   "\"ValueT\": its triggered values are not stored\n"),
-              std::string::npos)
-        << result.problems;
-    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
-                                   ": actual ID 1003 is not in the item "
-                                   "dictionary and is shown by number\n"),
-              std::string::npos)
-        << result.problems;
-}
-
-TEST(CommonFileCheckItems, ManyIDsOfOneKindMakeOneLine)
-{
-    vextest::TempFile moreMold(replaced(kValidFile, "[2001, 2002]", idList(2001, 120)));
-    vextest::TempFile itemsFile(R"([{"ID": 1001, "Name": "Zone", "DataType": 7}])");
-    plchost::ItemDictionary items;
-    ASSERT_TRUE(items.load(itemsFile.path()));
-    const Checked result = check(moreMold.path(), &items);
-    EXPECT_FALSE(result.usable);
-    EXPECT_NE(result.problems.find("  error: " + itemsFile.path() +
-                                   ": 120 mold set IDs are not in the item dictionary, so their "
-                                   "packs would be sent again forever: 2001-2120\n"),
-              std::string::npos)
-        << result.problems;
-    EXPECT_NE(result.problems.find("  warning: " + itemsFile.path() +
-                                   ": actual ID 1002 is not in the item dictionary"),
-              std::string::npos)
-        << result.problems;
+    // Many IDs of one kind make one line.
+    const std::string many = report(replaced("[2001, 2002]", idList(2001, 120)),
+                                    R"([{"ID": 1001, "Name": "Zone", "DataType": 7}])");
+    for (const auto& [text, line] :
+         {std::pair<const std::string*, const char*>{
+              &few, "  error: ITEMS: mold set ID 2002 (Stage 1 time) has no \"Value\": its pack "
+                    "would be sent again forever\n"},
+          {&few, "  warning: ITEMS: ID 4101 of trigger group 5 has no \"ValueT\": its "
+                 "triggered values are not stored\n"},
+          {&few, "  warning: ITEMS: actual ID 1003 is not in the item dictionary and is shown "
+                 "by number\n"},
+          {&few, kNotUsable},
+          {&many, "  error: ITEMS: 120 mold set IDs are not in the item dictionary, so their "
+                  "packs would be sent again forever: 2001-2120\n"},
+          {&many, "  warning: ITEMS: actual ID 1002 is not in the item dictionary"},
+          {&many, kNotUsable}})
+        EXPECT_NE(text->find(line), std::string::npos) << line << "\nin\n" << *text;
 }
 
 } // namespace

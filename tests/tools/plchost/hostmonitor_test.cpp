@@ -12,6 +12,7 @@
 namespace {
 
 using Orrery::CvexVariant;
+using Lines = std::vector<std::string>;
 
 Orrery::CvexAbstractDataStorage& storage()
 {
@@ -25,10 +26,14 @@ Orrery::CvexAbstractControlData& controlData(int type)
 
 Orrery::tagCurveData record(double first)
 {
-    Orrery::tagCurveData data{};
-    for (int i = 0; i < 4; ++i)
-        data.samples[i] = first + i;
-    return data;
+    return {{first, first + 1, first + 2, first + 3}, 0, 0, 0};
+}
+
+void clearAll()
+{
+    storage().clear();
+    for (int type = 0; type < 3; ++type)
+        controlData(type).clear();
 }
 
 // The monitor sees the source only through the stand-ins; the tests write into them what the
@@ -37,9 +42,7 @@ class HostMonitorTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        storage().clear();
-        for (int type = 0; type < 3; ++type)
-            controlData(type).clear();
+        clearAll();
         vextest::TempFile file(R"([
           {"ID": 1001, "Name": "Nozzle temperature", "DataType": 7, "Value": 240.0},
           {"ID": 1002, "Name": "Screw speed", "DataType": 3, "Value": 120},
@@ -50,9 +53,8 @@ protected:
         ])");
         ASSERT_TRUE(_items.load(file.path()));
         _items.fillStorage(storage());
-        _plan.sourceIP = "127.0.0.1";
+        _plan.sourceIP = _plan.hostIP = "127.0.0.1";
         _plan.sourcePort = 30001;
-        _plan.hostIP = "127.0.0.1";
         _plan.hostPort = 30002;
         _plan.lineCycleTime = 3000;
         _plan.actualIDs = {1001, 1002};
@@ -60,12 +62,7 @@ protected:
             _plan.moldBlockIDs.push_back(id);
         _plan.triggers = {{2, {4001, 4002}}, {5, {4101}}, {101, {5001, 5002, 5003, 5004}}};
     }
-    void TearDown() override
-    {
-        storage().clear();
-        for (int type = 0; type < 3; ++type)
-            controlData(type).clear();
-    }
+    void TearDown() override { clearAll(); }
 
     plchost::ItemDictionary _items;
     plchost::HostPlan _plan;
@@ -75,23 +72,18 @@ protected:
 TEST_F(HostMonitorTest, LinkChangesAreReportedOnceWithTheirMeaning)
 {
     plchost::HostMonitor monitor(_plan, _items, _folder.path());
-    EXPECT_EQ(monitor.poll(0, 0.0), std::vector<std::string>{"link state 0: offline (no datagram "
-                                                             "from 127.0.0.1:30002 for 3000 ms, "
-                                                             "or not heard from yet)"});
+    EXPECT_EQ(monitor.poll(0, 0.0), Lines{"link state 0: offline (no datagram from 127.0.0.1:30002 "
+                                          "for 3000 ms, or not heard from yet)"});
     EXPECT_TRUE(monitor.poll(0, 0.1).empty());
-    EXPECT_EQ(monitor.poll(1, 0.5), std::vector<std::string>{"link state 1: mold set download "
-                                                             "requested: sending mold block 1 "
-                                                             "(120 IDs in 3 packs)"});
-    EXPECT_EQ(monitor.poll(3, 1.3),
-              std::vector<std::string>{"link state 3: online after 1.3 s: mold set confirmed, "
-                                       "actual values subscribed, triggers being sent"});
-    EXPECT_EQ(monitor.poll(2, 1.5), std::vector<std::string>{"link state 2: mold set download "
-                                                             "pending or under way at the PLC"});
-    EXPECT_EQ(monitor.poll(3, 1.8),
-              std::vector<std::string>{"link state 3: online again at 1.8 s"});
+    EXPECT_EQ(monitor.poll(1, 0.5), Lines{"link state 1: mold set download requested: sending mold "
+                                          "block 1 (120 IDs in 3 packs)"});
+    EXPECT_EQ(monitor.poll(3, 1.3), Lines{"link state 3: online after 1.3 s: mold set confirmed, "
+                                          "actual values subscribed, triggers being sent"});
+    EXPECT_EQ(monitor.poll(2, 1.5),
+              Lines{"link state 2: mold set download pending or under way at the PLC"});
+    EXPECT_EQ(monitor.poll(3, 1.8), Lines{"link state 3: online again at 1.8 s"});
     EXPECT_EQ(monitor.poll(65535, 2.0),
-              std::vector<std::string>{"link state 65535: version mismatch: the PLC refuses "
-                                       "protocol version 0"});
+              Lines{"link state 65535: version mismatch: the PLC refuses protocol version 0"});
     EXPECT_EQ(monitor.summary()[1], "link: final state 65535 (version mismatch); reached state 3 "
                                     "after 1.3 s; states seen 0 -> 1 -> 3 -> 2 -> 3 -> 65535");
 }
@@ -106,19 +98,17 @@ TEST_F(HostMonitorTest, StoredValuesAlarmsAndMonitoringPacketsBecomeEvents)
     controlData(1).addMoniLog();
     controlData(0).addErrorLog(1000, 1, 3);
     EXPECT_EQ(monitor.poll(3, 0.2),
-              (std::vector<std::string>{
-                  "actual values flowing after 0.2 s (2 IDs subscribed)",
-                  "triggered data group 2 stored and confirmed: Cycle=29.5; Count=8",
-                  "alarm 1000 (alarm byte 3) logged and answered"}));
+              (Lines{"actual values flowing after 0.2 s (2 IDs subscribed)",
+                     "triggered data group 2 stored and confirmed: Cycle=29.5; Count=8",
+                     "alarm 1000 (alarm byte 3) logged and answered"}));
 
     // Two monitoring packets between polls, one with the same values: both are counted.
     controlData(1).addMoniLog();
     controlData(1).addMoniLog();
     storage().setValue(4101, CvexVariant(1));
     EXPECT_EQ(monitor.poll(3, 0.4),
-              (std::vector<std::string>{
-                  "triggered data group 2 (2 packets) stored and confirmed: Cycle=29.5; Count=8",
-                  "triggered data group 5 stored and confirmed: Rejects=1"}));
+              (Lines{"triggered data group 2 (2 packets) stored and confirmed: Cycle=29.5; Count=8",
+                     "triggered data group 5 stored and confirmed: Rejects=1"}));
     EXPECT_TRUE(monitor.poll(3, 0.6).empty());
 
     const auto& view = monitor.view();
@@ -155,7 +145,7 @@ TEST_F(HostMonitorTest, AValueThatArrivesUnchangedStillCountsAndMoldSetValuesSta
     // A data group whose values repeat is still seen for each packet.
     storage().setValue(4101, CvexVariant(0));
     EXPECT_EQ(monitor.poll(3, 0.8),
-              std::vector<std::string>{"triggered data group 5 stored and confirmed: Rejects=0"});
+              Lines{"triggered data group 5 stored and confirmed: Rejects=0"});
     storage().setValue(4101, CvexVariant(0));
     EXPECT_EQ(monitor.poll(3, 1.0).size(), 1u);
     EXPECT_EQ(monitor.view().groups[1].packets, 2u);
@@ -170,10 +160,9 @@ TEST_F(HostMonitorTest, TriggerAcknowledgementErrorsAreReadFromTheLibraryLines)
     EXPECT_EQ(monitor.noteLibraryLines({"local: 127.0.0.1 port: 30001",
                                         "groupID: 5 plc trigger data request error",
                                         "Failed ID: 1005 Error Code: 2"}),
-              (std::vector<std::string>{
-                  "trigger group 5 acknowledged with an error: data request error",
-                  "trigger group 5: the PLC does not collect data ID 4101 (Rejects, error code "
-                  "2)"}));
+              (Lines{"trigger group 5 acknowledged with an error: data request error",
+                     "trigger group 5: the PLC does not collect data ID 4101 (Rejects, error code "
+                     "2)"}));
     EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]),
               "data request error; the PLC does not collect 4101 (error 2)");
     EXPECT_EQ(monitor.summary()[3], "triggered data stored and confirmed: group 2: 0 packets; "
@@ -196,8 +185,7 @@ TEST_F(HostMonitorTest, SavedCurvesAreWrittenAsTheyAppearAndOpenOnesAreNot)
     controlData(2).addCurveLog(1, record(20)); // the next curve, still open
     const std::string csv = _folder.path() + "/curve1-001.csv";
     const std::string svg = _folder.path() + "/curve1-001.svg";
-    EXPECT_EQ(monitor.poll(3, 0.5),
-              std::vector<std::string>{"curve 1 saved (#1, 3 records): " + csv + ", " + svg});
+    EXPECT_EQ(monitor.poll(3, 0.5), Lines{"curve 1 saved (#1, 3 records): " + csv + ", " + svg});
     EXPECT_EQ(vextest::readFile(csv), "record,Pressure,ID 5002,ID 5003,ID 5004\n"
                                       "0,1,2,3,4\n1,5,6,7,8\n2,9,10,11,12\n");
     EXPECT_TRUE(monitor.poll(3, 0.7).empty());

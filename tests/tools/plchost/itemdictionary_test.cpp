@@ -37,71 +37,39 @@ TEST(ItemDictionary, FillsTheStorageWithNamesTypesValuesAndValueTypes)
     storage.clear();
 }
 
-struct BadItems {
-    const char* name;
-    std::string json;
-    std::string error; // after "FILE: "
-};
-
-class BadItemFiles : public testing::TestWithParam<BadItems> {};
-
-TEST_P(BadItemFiles, AreRefusedWithTheItemAndTheReason)
+TEST(ItemDictionary, BadFilesAreRefusedWithTheItemAndTheReason)
 {
-    vextest::TempFile file(GetParam().json);
-    plchost::ItemDictionary items;
-    EXPECT_FALSE(items.load(file.path()));
-    ASSERT_FALSE(items.errors().empty());
-    EXPECT_EQ(items.errors().front(), file.path() + ": " + GetParam().error);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ItemDictionary, BadItemFiles,
-    testing::Values(
-        BadItems{"NotAnArray", R"({"ID": 1})",
-                 "the item dictionary must be an array of item objects, not an object"},
-        BadItems{"Empty", "[]", "the item dictionary holds no items"},
-        BadItems{"UnknownDataType", R"([{"ID": 5, "Name": "a", "DataType": 12}])",
-                 "item 1 (ID 5): \"DataType\" 12 is not a data type code (1 to 9)"},
-        BadItems{"ValueOutOfRange", R"([{"ID": 5, "Name": "a", "DataType": 1, "Value": 128}])",
-                 "item 1 (ID 5): \"Value\" 128 does not fit data type 1 (signed 8-bit)"},
-        BadItems{"FractionForAnInteger", R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": 2.5}])",
-                 "item 1 (ID 5): \"Value\" 2.5 does not fit data type 4 (signed 32-bit)"},
-        BadItems{"UnknownValueType", R"([{"ID": 5, "Name": "a", "DataType": 4, "ValueT": 10}])",
-                 "item 1 (ID 5): \"ValueT\" 10 is not a storage value type (1 to 9, 13 or 14)"},
-        BadItems{"MissingName", R"([{"ID": 5, "DataType": 4}])",
-                 "item 1 (ID 5): \"Name\" is missing"},
-        BadItems{"ValueNotANumber", R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": "12"}])",
-                 "item 1 (ID 5): \"Value\" must be a number, not a string"},
-        BadItems{"MisspelledKey", R"([{"ID": 5, "Name": "a", "Datatype": 4, "DataType": 4}])",
-                 "item 1 (ID 5): unknown key \"Datatype\" (expected ID, Name, DataType, ValueT, "
-                 "Value)"},
-        BadItems{
-            "DuplicateID",
-            R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 5, "Name": "b", "DataType": 4}])",
-            "item 2 (ID 5): ID 5 is already used by \"a\""},
-        BadItems{
-            "DuplicateName",
-            R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 6, "Name": "a", "DataType": 4}])",
-            "item 2 (ID 6): the name \"a\" is already used by ID 5"}),
-    [](const testing::TestParamInfo<BadItems>& info) { return std::string(info.param.name); });
-
-TEST(ItemDictionary, SyntaxErrorNamesLineAndColumn)
-{
-    vextest::TempFile file("[\n{\"ID\": 5,}\n]");
-    plchost::ItemDictionary items;
-    EXPECT_FALSE(items.load(file.path()));
-    EXPECT_EQ(items.errors(), std::vector<std::string>{file.path() + ":2:10: JSON syntax error: "
-                                                                     "Missing a name for object "
-                                                                     "member."});
-}
-
-TEST(ItemDictionary, UnreadableFileIsNamed)
-{
+    const std::pair<const char*, const char*> rows[] = {
+        {R"({"ID": 1})", ": the item dictionary must be an array of item objects, not an object"},
+        {"[]", ": the item dictionary holds no items"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 12}])",
+         ": item 1 (ID 5): \"DataType\" 12 is not a data type code (1 to 9)"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 1, "Value": 128}])",
+         ": item 1 (ID 5): \"Value\" 128 does not fit data type 1 (signed 8-bit)"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": 2.5}])",
+         ": item 1 (ID 5): \"Value\" 2.5 does not fit data type 4 (signed 32-bit)"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 4, "ValueT": 10}])",
+         ": item 1 (ID 5): \"ValueT\" 10 is not a storage value type (1 to 9, 13 or 14)"},
+        {R"([{"ID": 5, "DataType": 4}])", ": item 1 (ID 5): \"Name\" is missing"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 4, "Value": "12"}])",
+         ": item 1 (ID 5): \"Value\" must be a number, not a string"},
+        {R"([{"ID": 5, "Name": "a", "Datatype": 4, "DataType": 4}])",
+         ": item 1 (ID 5): unknown key \"Datatype\" (expected ID, Name, DataType, ValueT, Value)"},
+        {R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 5, "Name": "b", "DataType": 4}])",
+         ": item 2 (ID 5): ID 5 is already used by \"a\""},
+        {R"([{"ID": 5, "Name": "a", "DataType": 4}, {"ID": 6, "Name": "a", "DataType": 4}])",
+         ": item 2 (ID 6): the name \"a\" is already used by ID 5"},
+        {"[\n{\"ID\": 5,}\n]", ":2:10: JSON syntax error: Missing a name for object member."}};
+    for (const auto& [json, error] : rows) {
+        vextest::TempFile file(json);
+        plchost::ItemDictionary items;
+        EXPECT_FALSE(items.load(file.path()));
+        EXPECT_EQ(items.errors(), std::vector<std::string>{file.path() + error});
+    }
     plchost::ItemDictionary items;
     EXPECT_FALSE(items.load("/nonexistent/items.json"));
-    ASSERT_EQ(items.errors().size(), 1u);
-    EXPECT_EQ(items.errors()[0],
-              "/nonexistent/items.json: cannot read the file: No such file or directory");
+    EXPECT_EQ(items.errors(), std::vector<std::string>{"/nonexistent/items.json: cannot read the "
+                                                       "file: No such file or directory"});
 }
 
 } // namespace

@@ -7,6 +7,12 @@
 
 namespace {
 
+bool has(const std::vector<std::string>& lines, const std::string& start)
+{
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+}
+
 class LiveScreenTest : public testing::Test {
 protected:
     void SetUp() override
@@ -26,44 +32,9 @@ protected:
         _frame.plan = &_plan;
         _frame.duration = 15;
     }
-
-    plchost::HostPlan _plan;
-    plchost::MonitorView _view;
-    plchost::ScreenFrame _frame;
-};
-
-TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAge)
-{
-    _frame.rows = 60;
-    const auto lines = plchost::LiveScreen::render(_frame);
-    EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   4.0 s of 15.0 s   "
-                        "(Ctrl-C stops)");
-    EXPECT_EQ(lines[1], "Link: state 3 = online   (first online after 1.2 s)");
-    EXPECT_EQ(lines[2], "Mold set: block 1, 120 IDs in 3 packs: confirmed 2.8 s ago");
-    EXPECT_EQ(lines[5], "  Value 1001                      1001    1.5           3.0 s");
-}
-
-TEST_F(LiveScreenTest, FitsASmallTerminal)
-{
-    _frame.rows = 16;
-    _frame.columns = 40;
-    const auto lines = plchost::LiveScreen::render(_frame);
-    EXPECT_LE(lines.size(), 16u);
-    for (const std::string& line : lines)
-        EXPECT_LE(line.size(), 40u) << line;
-    EXPECT_NE(std::find_if(
-                  lines.begin(), lines.end(),
-                  [](const std::string& line) { return line.find("more") != std::string::npos; }),
-              lines.end());
-}
-
-// A busy run on the terminal sizes engineers use: the lower sections give up their detail
-// before the actual values do.
-class LiveScreenBusy : public LiveScreenTest {
-protected:
-    void SetUp() override
+    // A busy run, for the terminal sizes engineers use.
+    void busy()
     {
-        LiveScreenTest::SetUp();
         _view.now = 40.0;
         _view.groups.push_back(
             {{2, {4001}}, {{4001, "Cycle", Orrery::CvexVariant(29.5), 39.5, 20}}, 20, 39.5, {}});
@@ -77,15 +48,35 @@ protected:
         _frame.libraryLines = {"l1", "l2", "l3", "l4"};
     }
 
-    static bool has(const std::vector<std::string>& lines, const std::string& start)
-    {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const std::string& line) { return line.rfind(start, 0) == 0; });
-    }
+    plchost::HostPlan _plan;
+    plchost::MonitorView _view;
+    plchost::ScreenFrame _frame;
 };
 
-TEST_F(LiveScreenBusy, At80By24TheValuesKeepTenRows)
+TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAgeAndFitsASmallTerminal)
 {
+    _frame.rows = 60;
+    const auto lines = plchost::LiveScreen::render(_frame);
+    EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   4.0 s of 15.0 s   "
+                        "(Ctrl-C stops)");
+    EXPECT_EQ(lines[1], "Link: state 3 = online   (first online after 1.2 s)");
+    EXPECT_EQ(lines[2], "Mold set: block 1, 120 IDs in 3 packs: confirmed 2.8 s ago");
+    EXPECT_EQ(lines[5], "  Value 1001                      1001    1.5           3.0 s");
+
+    _frame.rows = 16;
+    _frame.columns = 40;
+    const auto small = plchost::LiveScreen::render(_frame);
+    EXPECT_LE(small.size(), 16u);
+    for (const std::string& line : small)
+        EXPECT_LE(line.size(), 40u) << line;
+    EXPECT_TRUE(has(small, "  ... 14 more"));
+}
+
+// At 80x24 the lower sections give up their detail before the actual values do; at 160x50
+// everything is shown.
+TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
+{
+    busy();
     _frame.rows = 23; // the last terminal row stays free
     _frame.columns = 80;
     const auto lines = plchost::LiveScreen::render(_frame);
@@ -96,30 +87,26 @@ TEST_F(LiveScreenBusy, At80By24TheValuesKeepTenRows)
                         "Ctrl-C stops");
     for (unsigned int id = 1001; id <= 1011; ++id)
         EXPECT_TRUE(has(lines, "  Value " + std::to_string(id))) << id;
-    EXPECT_TRUE(has(lines, "  ... 9 more"));
-    EXPECT_TRUE(has(lines, "Triggers (acknowledgement | data stored and confirmed)"));
-    EXPECT_TRUE(has(lines, "  group 5: data request error; the PLC does not collect 4101 (error "
-                           "2) | 0 packe"));
-    EXPECT_TRUE(has(lines, "Alarms (6 logged and answered; latest 1005 at 24.0 s)"));
-    EXPECT_TRUE(has(lines, "Curves (20 saved, 0 files written; latest out/c.svg)"));
-}
+    for (const char* start :
+         {"  ... 9 more", "Triggers (acknowledgement | data stored and confirmed)",
+          "  group 5: data request error; the PLC does not collect 4101 (error 2) | 0 packe",
+          "Alarms (6 logged and answered; latest 1005 at 24.0 s)",
+          "Curves (20 saved, 0 files written; latest out/c.svg)"})
+        EXPECT_TRUE(has(lines, start)) << start;
 
-TEST_F(LiveScreenBusy, At160By50EverythingIsShown)
-{
     _frame.rows = 49;
     _frame.columns = 160;
-    const auto lines = plchost::LiveScreen::render(_frame);
-    EXPECT_LE(lines.size(), 49u);
-    EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   40.0 s of 15.0 s   "
-                        "(Ctrl-C stops)");
+    const auto wide = plchost::LiveScreen::render(_frame);
+    EXPECT_LE(wide.size(), 49u);
+    EXPECT_EQ(wide[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   40.0 s of 15.0 s   "
+                       "(Ctrl-C stops)");
     for (unsigned int id = 1001; id <= 1020; ++id)
-        EXPECT_TRUE(has(lines, "  Value " + std::to_string(id))) << id;
-    EXPECT_TRUE(has(lines, "  group 2: acknowledged | 20 packets, last 0.5 s ago | Cycle=29.5"));
-    EXPECT_TRUE(has(lines, "  group 101 (curve 1): acknowledged | 20 curves, last 0.5 s ago"));
-    EXPECT_TRUE(has(lines, "  24.0 s  alarm 1005, alarm byte 1"));
-    EXPECT_TRUE(has(lines, "  curve 1 #20: 180 records -> out/c.svg"));
-    EXPECT_TRUE(has(lines, "  e4"));
-    EXPECT_TRUE(has(lines, "  l4"));
+        EXPECT_TRUE(has(wide, "  Value " + std::to_string(id))) << id;
+    for (const char* start : {"  group 2: acknowledged | 20 packets, last 0.5 s ago | Cycle=29.5",
+                              "  group 101 (curve 1): acknowledged | 20 curves, last 0.5 s ago",
+                              "  24.0 s  alarm 1005, alarm byte 1",
+                              "  curve 1 #20: 180 records -> out/c.svg", "  e4", "  l4"})
+        EXPECT_TRUE(has(wide, start)) << start;
 }
 
 } // namespace

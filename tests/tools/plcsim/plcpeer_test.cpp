@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plcpeer.h"
 
-#include "hostsocket.h"
+#include "childprocess.h"
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +12,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using hostpackets::HostSocket;
 using vexsim::Datagram;
 using vexsim::PlcPeer;
+using vextest::hex;
 
 const std::string kLineStatusRequest =
     vextest::bytes("99 88 14 00 07 00 2A 00 02 00 01 00 B8 0B 00 00 05 00 88 66");
@@ -39,15 +39,16 @@ TEST(PlcPeerBind, RejectsBadAddressAndPortInUse)
 class PlcPeerLink : public ::testing::Test {
 protected:
     PlcPeer peer;
-    HostSocket host;
+    vextest::UdpSocket host;
 };
 
 TEST_F(PlcPeerLink, LogsDatagramsInArrivalOrderAndFiltersByType)
 {
     EXPECT_FALSE(peer.send("x")) << "no host endpoint is known before the first datagram";
-    host.sendTo(peer.port(), kLineStatusRequest);
-    host.sendTo(peer.port(), vextest::bytes("99 88 0E 00 09 00 01 00 00 00 00 00 88 66"));
-    host.sendTo(peer.port(), kLineStatusRequest);
+    for (const std::string& bytes :
+         {kLineStatusRequest, vextest::bytes("99 88 0E 00 09 00 01 00 00 00 00 00 88 66"),
+          kLineStatusRequest})
+        host.sendTo(peer.port(), bytes);
     ASSERT_TRUE(peer.waitFor([](const auto& log) { return log.size() == 3; }, 5000ms));
     const auto all = peer.received();
     EXPECT_EQ(all[0].bytes, kLineStatusRequest);
@@ -67,15 +68,14 @@ TEST_F(PlcPeerLink, HandlerAnswersTheSenderOfTheLastDatagram)
             peer.send(vexsim::reply::lineStatus(1, datagram.number()));
     });
     host.sendTo(peer.port(), kLineStatusRequest);
-    EXPECT_EQ(vextest::hex(host.receive()),
-              "88 55 14 00 EF 03 2A 00 00 00 01 00 01 00 00 00 00 00 88 66");
+    EXPECT_EQ(hex(host.receive()), "88 55 14 00 EF 03 2A 00 00 00 01 00 01 00 00 00 00 00 88 66");
 }
 
 TEST_F(PlcPeerLink, FixedHostEndpointIsUsedBeforeAnyDatagram)
 {
-    peer.setHostEndpoint("127.0.0.1", host.port());
+    peer.setHostEndpoint("127.0.0.1", static_cast<uint16_t>(host.port()));
     ASSERT_TRUE(peer.send(vexsim::reply::moldSetAck(3)));
-    EXPECT_EQ(vextest::hex(host.receive()), "88 55 0E 00 F1 03 00 00 00 00 03 00 88 66");
+    EXPECT_EQ(hex(host.receive()), "88 55 0E 00 F1 03 00 00 00 00 03 00 88 66");
 }
 
 TEST_F(PlcPeerLink, ReplacedHandlerIsNoLongerCalled)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "plcsimulator.h"
 
-#include "hostpackets.h"
+#include "simtest.h"
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
@@ -9,23 +9,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using simtest::dwordAt;
+using simtest::wordAt;
 using vexsim::PlcSimulator;
 using vextest::hex;
-namespace host = hostpackets;
-
-uint16_t wordAt(const std::string& bytes, size_t offset)
-{
-    uint16_t value = 0;
-    EXPECT_TRUE(vexsim::readU16(bytes, offset, value)) << "offset " << offset;
-    return value;
-}
-
-uint32_t dwordAt(const std::string& bytes, size_t offset)
-{
-    uint32_t value = 0;
-    EXPECT_TRUE(vexsim::readU32(bytes, offset, value)) << "offset " << offset;
-    return value;
-}
 
 std::vector<std::string> ofType(const std::vector<std::string>& packets, uint16_t type)
 {
@@ -49,7 +36,6 @@ protected:
     }
     void SetUp() override
     {
-        vexsim::SimulatorOptions options;
         options.version = 2;
         options.expectedTriggers = 2;
         options.alarmInterval = 0ms;
@@ -67,15 +53,14 @@ protected:
     }
     int32_t lineStatus(uint16_t version = 2)
     {
-        const std::string reply = answer(host::lineStatus(version, kCycle));
-        return static_cast<int32_t>(dwordAt(reply, 12));
+        return static_cast<int32_t>(dwordAt(answer(host::lineStatus(version, kCycle)), 12));
     }
     // Runs a complete download of `count` IDs in packs of 50 and the status check.
     void download(uint32_t count)
     {
         for (uint32_t first = 0; first < count; first += 50)
             answer(host::moldPack(2001 + first, std::min<uint32_t>(50, count - first)));
-        answer(host::moldSetStatus(static_cast<int32_t>(count)));
+        answer(host::moldSetStatus(count));
     }
     void bringUp()
     {
@@ -87,11 +72,15 @@ protected:
     }
 
     PlcSimulator::Clock::time_point now = PlcSimulator::Clock::time_point() + 1h;
+    vexsim::SimulatorOptions options;
     std::unique_ptr<PlcSimulator> sim;
 };
 
 TEST_F(Simulator, LineStatusGoesFromOneThroughTwoToThree)
 {
+    EXPECT_EQ(hex(answer(host::lineStatus(3, kCycle, 0x1234))),
+              "88 55 14 00 EF 03 34 12 00 00 01 00 FF FF 00 00 00 00 88 66")
+        << "another version is a mismatch, and the answer echoes the request's number";
     EXPECT_EQ(lineStatus(), 1) << "first contact asks for a download";
     EXPECT_EQ(lineStatus(), 2) << "then the download is pending";
     answer(host::moldPack(2001, 50));
@@ -107,18 +96,6 @@ TEST_F(Simulator, LineStatusGoesFromOneThroughTwoToThree)
     EXPECT_EQ(lineStatus(), 3);
     EXPECT_EQ(lineStatus(), 3);
     EXPECT_EQ(sim->counters().moldSetsConfirmed, 1u);
-}
-
-TEST_F(Simulator, AnswersOtherVersionsWithMismatch)
-{
-    EXPECT_EQ(lineStatus(3), 65535);
-    EXPECT_EQ(lineStatus(2), 1);
-}
-
-TEST_F(Simulator, LineStatusAnswerEchoesTheRequestNumber)
-{
-    EXPECT_EQ(hex(answer(host::lineStatus(2, kCycle, 0x1234))),
-              "88 55 14 00 EF 03 34 12 00 00 01 00 01 00 00 00 00 00 88 66");
 }
 
 TEST_F(Simulator, StalledDownloadAsksForAFreshOneAfterOneCycle)
@@ -137,60 +114,36 @@ TEST_F(Simulator, StalledDownloadAsksForAFreshOneAfterOneCycle)
     EXPECT_EQ(sim->counters().freshDownloadsAsked, 3u);
 }
 
-TEST_F(Simulator, HostQuietForTwoCyclesIsTreatedAsNew)
+TEST_F(Simulator, QuietHostOrMoldChangeStartsTheLinkAgain)
 {
     bringUp();
     now += std::chrono::milliseconds(2 * kCycle);
-    EXPECT_EQ(lineStatus(), 1);
-}
-
-TEST_F(Simulator, MoldChangeForgetsMoldSetAndTriggers)
-{
-    bringUp();
+    bringUp(); // a host quiet for two of its cycles is treated as new
     sim->changeMold();
     EXPECT_EQ(sim->heldMoldValues(), 0u);
     EXPECT_TRUE(sim->triggerGroups().empty());
     EXPECT_EQ(lineStatus(), 1);
 }
 
-struct PackRow {
-    const char* name;
-    std::string pack;
-    uint16_t accepted;
-};
-
-class MoldSetAck : public Simulator, public ::testing::WithParamInterface<PackRow> {};
-
-TEST_P(MoldSetAck, CountsTheValidRecordsReallyReceived)
+TEST_F(Simulator, MoldSetAckCountsTheValidRecordsReallyReceived)
 {
-    const std::string ack = answer(GetParam().pack);
-    EXPECT_EQ(ack.size(), 14u);
-    EXPECT_EQ(wordAt(ack, 4), 1009);
-    EXPECT_EQ(wordAt(ack, 10), GetParam().accepted);
+    const std::string three = host::moldPack(2001, 3);
+    std::string claimsMore = three;
+    vexsim::putU16(claimsMore, 10, 50); // claims 50 records but carries 3
+    const std::pair<std::string, uint16_t> rows[] = {
+        {host::moldPack(2001, 50), 50},
+        {host::records(9, {{1, 8, 1, 0}, {2, 8, 0, 0}, {3, 2, 1, 7}}), 2}, // one invalid state
+        {claimsMore, 3},
+        {three.substr(0, three.size() - 5), 2}, // the last record is cut
+        {host::records(9, {}), 0}};
+    for (const auto& [pack, accepted] : rows) {
+        SCOPED_TRACE(accepted);
+        const std::string ack = answer(pack);
+        EXPECT_EQ(ack.size(), 14u);
+        EXPECT_EQ(wordAt(ack, 4), 1009);
+        EXPECT_EQ(wordAt(ack, 10), accepted);
+    }
 }
-
-std::string claimingMore()
-{
-    std::string pack = host::moldPack(2001, 3);
-    vexsim::putU16(pack, 10, 50); // claims 50 records but carries 3
-    return pack;
-}
-
-std::string cutShort()
-{
-    std::string pack = host::moldPack(2001, 3);
-    return pack.substr(0, pack.size() - 5); // last record incomplete
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Packs, MoldSetAck,
-    ::testing::Values(PackRow{"full", host::moldPack(2001, 50), 50},
-                      PackRow{"invalidState",
-                              host::records(9, {{1, 8, 1, 0}, {2, 8, 0, 0}, {3, 2, 1, 7}}), 2},
-                      PackRow{"countClaimsMore", claimingMore(), 3},
-                      PackRow{"lastRecordCut", cutShort(), 2},
-                      PackRow{"empty", host::records(9, {}), 0}),
-    [](const ::testing::TestParamInfo<PackRow>& info) { return std::string(info.param.name); });
 
 TEST_F(Simulator, StatusCountsOnlyTheLatestDownload)
 {
@@ -214,27 +167,22 @@ TEST_F(Simulator, ShortDatagramsGetNoAnswer)
     EXPECT_EQ(sim->counters().malformed, 5u);
 }
 
-TEST_F(Simulator, AcknowledgesTriggerDefinitionsWithTheirGroup)
+TEST_F(Simulator, AcknowledgesTriggerDefinitionsWithTheirGroupAndFailedIDs)
 {
+    options.failGroup = 5;
+    make(options);
     // start feature: one set, one condition of type 5 with parameters 10 and 20
     const std::string feature = vextest::bytes("01 00 01 00 05 00 02 00 0A 00 00 00 14 00 00 00");
     EXPECT_EQ(hex(answer(host::trigger(3, {4001, 4002}, feature))),
               "88 55 10 00 F9 03 00 00 03 00 00 00 00 00 88 66");
     EXPECT_EQ(sim->triggerDataIDs(3), (std::vector<uint32_t>{4001, 4002}));
-    const std::string truncated = host::trigger(7, {4001}, feature).substr(0, 28);
-    const std::string reply = answer(truncated);
+    const std::string reply = answer(host::trigger(7, {4001}, feature).substr(0, 28));
     EXPECT_EQ(wordAt(reply, 8), 7);
     EXPECT_EQ(wordAt(reply, 10), 0xFFDF) << "a cut definition is a configure error";
     EXPECT_EQ(sim->triggerDataIDs(7).size(), 0u);
-}
-
-TEST_F(Simulator, FailGroupReportsItsFirstIDAsFailed)
-{
-    vexsim::SimulatorOptions options;
-    options.failGroup = 5;
-    make(options);
+    // The fail group reports its first ID as failed.
     EXPECT_EQ(hex(answer(host::trigger(5, {0x1F4, 4102}))),
-              "88 55 16 00 F9 03 00 00 05 00 DE FF 01 00 F4 01 00 00 02 00 88 66");
+              "88 55 16 00 F9 03 02 00 05 00 DE FF 01 00 F4 01 00 00 02 00 88 66");
     EXPECT_EQ(sim->triggerDataIDs(5), (std::vector<uint32_t>{4102}));
 }
 
@@ -242,17 +190,13 @@ TEST_F(Simulator, ShotSendsDataGroupsAndCurvesAndResendsUntilConfirmed)
 {
     vexsim::ItemTable items;
     items.add({4002, "Cycle counter", 6, 4, 0, false});
-    vexsim::SimulatorOptions options;
-    options.expectedTriggers = 2;
     options.shotInterval = 2000ms;
     options.confirmTimeout = 500ms;
     options.maxResends = 2;
-    options.version = 2;
     make(options, items);
     bringUp();
     now += 2000ms;
-    const auto shot = sim->advance(now);
-    const auto data = ofType(shot, 1018);
+    const auto data = ofType(sim->advance(now), 1018);
     ASSERT_EQ(data.size(), 4u) << "one data packet and a curve of three";
     EXPECT_EQ(wordAt(data[0], 8), 2);
     EXPECT_EQ(wordAt(data[0], 14), 2);
@@ -271,8 +215,7 @@ TEST_F(Simulator, ShotSendsDataGroupsAndCurvesAndResendsUntilConfirmed)
     now += 499ms;
     EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
     now += 1ms;
-    const auto resent = ofType(sim->advance(now), 1018);
-    EXPECT_EQ(resent, (std::vector<std::string>{data[2], data[3]}))
+    EXPECT_EQ(ofType(sim->advance(now), 1018), (std::vector<std::string>{data[2], data[3]}))
         << "the unconfirmed curve packets go out again unchanged";
     send(host::confirmation(101));
     now += 500ms;
@@ -323,8 +266,8 @@ TEST_F(Simulator, PushesActualValuesAtTheSubscribedCycleInTheDeclaredTypes)
 
 TEST_F(Simulator, CountsAlarmsAnsweredWithTheirNumber)
 {
-    const std::string alarm = sim->raiseAlarm();
-    EXPECT_EQ(hex(alarm), "88 55 14 00 EC 03 00 00 00 00 01 00 01 00 E8 03 00 00 88 66");
+    EXPECT_EQ(hex(sim->raiseAlarm()),
+              "88 55 14 00 EC 03 00 00 00 00 01 00 01 00 E8 03 00 00 88 66");
     send(host::alarmAnswer(1, 999)); // not an open alarm
     send(host::alarmAnswer(1, 1000));
     send(host::alarmAnswer(1, 1000)); // answered once only
@@ -332,32 +275,24 @@ TEST_F(Simulator, CountsAlarmsAnsweredWithTheirNumber)
     EXPECT_EQ(sim->counters().alarmsAnswered, 1u);
 }
 
-TEST_F(Simulator, WrittenParametersAreReadBack)
-{
-    const std::string written =
-        answer(host::records(3, {{7, 8, 1, vexsim::floatBits(2.5f)}, {8, 2, 0, 5}}));
-    EXPECT_EQ(hex(written), "88 55 22 00 EB 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
-                            "08 00 00 00 02 00 05 00 00 00 88 66");
-    EXPECT_EQ(hex(answer(host::idList(2, {7, 8}))),
-              "88 55 22 00 EA 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
-              "08 00 00 00 00 00 00 00 00 00 88 66");
-}
-
-TEST_F(Simulator, AReadAnswersTheMoldSetValueTheHostDownloaded)
+TEST_F(Simulator, ParametersAndActionsAreAnswered)
 {
     vexsim::ItemTable items;
     items.add({2001, "Stage 1 position", 8, 9, 21222, true});
     make(vexsim::SimulatorOptions(), items);
+    EXPECT_EQ(hex(answer(host::records(3, {{7, 8, 1, vexsim::floatBits(2.5f)}, {8, 2, 0, 5}}))),
+              "88 55 22 00 EB 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
+              "08 00 00 00 02 00 05 00 00 00 88 66");
+    EXPECT_EQ(hex(answer(host::idList(2, {7, 8}))),
+              "88 55 22 00 EA 03 00 00 00 00 02 00 07 00 00 00 08 01 00 00 20 40 "
+              "08 00 00 00 00 00 00 00 00 00 88 66")
+        << "a written parameter is read back, one written as invalid is not held";
     answer(host::moldPack(2001, 1)); // 2.5 as a float
-    const std::string read = answer(host::idList(2, {2001}));
-    EXPECT_EQ(dwordAt(read, 18), vexsim::floatBits(2.5f))
+    EXPECT_EQ(dwordAt(answer(host::idList(2, {2001})), 18), vexsim::floatBits(2.5f))
         << "the PLC answers what it holds, not the items file's nominal value";
-}
-
-TEST_F(Simulator, AnswersEveryActionWithOneState)
-{
     EXPECT_EQ(hex(answer(host::idList(6, {5, 0}))),
-              "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 00 00 00 80 88 66");
+              "88 55 16 00 EE 03 00 00 00 00 02 00 01 00 00 00 00 00 00 80 88 66")
+        << "every action is answered with one state; code 0 fails";
 }
 
 } // namespace

@@ -10,28 +10,21 @@ namespace {
 
 using Kind = vexsim::ProcessModel::Kind;
 
-struct Named {
-    const char* name;
-    Kind kind;
-};
-
-class KindByName : public ::testing::TestWithParam<Named> {};
-
-TEST_P(KindByName, FollowsWhatTheNameMeasures)
+TEST(ProcessModel, KindFollowsWhatTheNameMeasures)
 {
-    const vexsim::ItemInfo item{4001, GetParam().name, 8, 9, 0, false};
-    EXPECT_EQ(vexsim::ProcessModel::kindOf(item.id, &item), GetParam().kind) << GetParam().name;
+    const std::pair<const char*, Kind> rows[] = {
+        {"Last shot cycle time", Kind::Generic}, // not a count of shots
+        {"Last shot number", Kind::Counter},
+        {"Shot counter", Kind::Counter},
+        {"Last shot peak injection pressure", Kind::Pressure},
+        {"Barrel zone 1 temperature", Kind::Temperature},
+        {"Screw position curve", Kind::Position},
+        {"Injection speed curve", Kind::Speed}};
+    for (const auto& [name, kind] : rows) {
+        const vexsim::ItemInfo item{4001, name, 8, 9, 0, false};
+        EXPECT_EQ(vexsim::ProcessModel::kindOf(item.id, &item), kind) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, KindByName,
-    ::testing::Values(Named{"Last shot cycle time", Kind::Generic}, // not a count of shots
-                      Named{"Last shot number", Kind::Counter},
-                      Named{"Shot counter", Kind::Counter},
-                      Named{"Last shot peak injection pressure", Kind::Pressure},
-                      Named{"Barrel zone 1 temperature", Kind::Temperature},
-                      Named{"Screw position curve", Kind::Position},
-                      Named{"Injection speed curve", Kind::Speed}));
 
 // The samples of series `series` (0 to 3) of an interleaved curve.
 std::vector<float> seriesOf(const std::vector<float>& samples, size_t series)
@@ -42,7 +35,12 @@ std::vector<float> seriesOf(const std::vector<float>& samples, size_t series)
     return out;
 }
 
-TEST(ShotCurve, EachSeriesFollowsTheKindOfItsDataID)
+float highest(const std::vector<float>& values)
+{
+    return *std::max_element(values.begin(), values.end());
+}
+
+TEST(ProcessModel, EachSeriesOfAShotCurveFollowsTheKindOfItsDataID)
 {
     vexsim::ItemTable items;
     items.add({5001, "Screw position curve", 8, 9, 0, true});
@@ -61,11 +59,9 @@ TEST(ShotCurve, EachSeriesFollowsTheKindOfItsDataID)
     // The screw starts back at its stroke and is pushed to the cushion; the pressure peaks.
     EXPECT_GT(position.front(), 55.0f);
     EXPECT_LT(*std::min_element(position.begin(), position.end()), 6.0f);
-    EXPECT_GT(*std::max_element(pressure.begin(), pressure.end()), 700.0f);
+    EXPECT_GT(highest(pressure), 700.0f);
     EXPECT_LT(pressure.front(), 20.0f);
-    const auto second = seriesOf(samples, 2);
-    EXPECT_LT(*std::max_element(second.begin(), second.end()),
-              *std::max_element(position.begin(), position.end()) - 5.0f)
+    EXPECT_LT(highest(seriesOf(samples, 2)), highest(position) - 5.0f)
         << "a second position series must not hide the first";
 }
 

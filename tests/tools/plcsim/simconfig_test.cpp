@@ -4,7 +4,7 @@
 #include "plcdecode.h"
 #include "simoptions.h"
 
-#include "hostpackets.h"
+#include "simtest.h"
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-namespace host = hostpackets;
+using simtest::errorOf;
 
 TEST(ItemTable, ReadsTheItemsFile)
 {
@@ -31,83 +31,62 @@ TEST(ItemTable, ReadsTheItemsFile)
     EXPECT_EQ(table.dataType(9999), 8);
 }
 
-struct BadItems {
-    const char* json;
-    const char* message;
-};
-
-class ItemTableErrors : public ::testing::TestWithParam<BadItems> {};
-
-TEST_P(ItemTableErrors, NameTheFileAndTheEntry)
+TEST(ItemTable, ErrorsNameTheFileAndTheEntry)
 {
-    try {
-        vexsim::ItemTable::parse(GetParam().json, "items.json");
-        FAIL() << "accepted " << GetParam().json;
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    const std::pair<const char*, const char*> rows[] = {
+        {"{}", "items.json: expected an array of item objects, not an object"},
+        {"", "items.json: the items file is empty (a JSON array was expected)"},
+        {"[{\"ID\": 1}, 3]", "items.json: item 2: must be an object, not a number"},
+        {"[{\"ID\": -1}]",
+         "items.json: item 1: \"ID\" must be an unsigned integer, not a negative number"},
+        {"[{\"Name\": \"x\"}]", "items.json: item 1: \"ID\" is missing"},
+        {"[{\"ID\": 1, \"DataType\": 300}]",
+         "items.json: item 1: (ID 1) \"DataType\" is not 0..255"},
+        {"[{\"ID\": 1, \"Name\": 5}]",
+         "items.json: item 1: (ID 1) \"Name\" must be a string, not a number"},
+        {"[{\"ID\": 1, \"Value\": \"hot\"}]",
+         "items.json: item 1: (ID 1) \"Value\" must be a number, not a string"},
+        {"[{\"ID\": 1},\n 1",
+         "items.json:2:3: JSON syntax error: Missing a comma or ']' after an array element."}};
+    for (const auto& [json, message] : rows) {
+        EXPECT_EQ(errorOf<std::runtime_error>(
+                      [json = json] { vexsim::ItemTable::parse(json, "items.json"); }),
+                  message);
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, ItemTableErrors,
-    ::testing::Values(
-        BadItems{"{}", "items.json: expected an array of item objects, not an object"},
-        BadItems{"", "items.json: the items file is empty (a JSON array was expected)"},
-        BadItems{"[{\"ID\": 1}, 3]", "items.json: item 2: must be an object, not a number"},
-        BadItems{"[{\"ID\": -1}]",
-                 "items.json: item 1: \"ID\" must be an unsigned integer, not a negative number"},
-        BadItems{"[{\"Name\": \"x\"}]", "items.json: item 1: \"ID\" is missing"},
-        BadItems{"[{\"ID\": 1, \"DataType\": 300}]",
-                 "items.json: item 1: (ID 1) \"DataType\" is not 0..255"},
-        BadItems{"[{\"ID\": 1, \"Name\": 5}]",
-                 "items.json: item 1: (ID 1) \"Name\" must be a string, not a number"},
-        BadItems{"[{\"ID\": 1, \"Value\": \"hot\"}]",
-                 "items.json: item 1: (ID 1) \"Value\" must be a number, not a string"},
-        BadItems{"[{\"ID\": 1},\n 1", "items.json:2:3: JSON syntax error: Missing a comma or "
-                                      "']' after an array element."}));
-
-TEST(ItemTable, NamesAFolderOrAMissingFileForWhatItIs)
-{
+    // A folder or a missing file is named for what it is.
     const vextest::TempFile file("[]");
     const std::string folder = std::filesystem::path(file.path()).parent_path().string();
     for (const auto& [path, why] :
          {std::pair<std::string, std::string>{folder, "it is a directory"},
-          {file.path() + ".none", "No such file or directory"}}) {
-        try {
-            vexsim::ItemTable::load(path);
-            FAIL() << "loaded " << path;
-        } catch (const std::runtime_error& error) {
-            EXPECT_EQ(std::string(error.what()), path + ": cannot read the items file: " + why);
+          {file.path() + ".none", "No such file or directory"}})
+        EXPECT_EQ(errorOf<std::runtime_error>([path = path] { vexsim::ItemTable::load(path); }),
+                  path + ": cannot read the items file: " + why);
+}
+
+TEST(DataTypes, EncodeAndDecodeBothNumberings)
+{
+    struct {
+        uint8_t code;
+        double value;
+        uint32_t raw;
+    } const rows[] = {{1, -2, 0xFE},
+                      {9, 100, 0x64},
+                      {2, -2, 0xFFFE},
+                      {3, 300, 0x12C},
+                      {4, -2, 0xFFFFFFFE},
+                      {6, 4294967295.0, 0xFFFFFFFF},
+                      {8, 2.5, 0x40200000},
+                      {7, 1.5, 0x3FC00000},
+                      {0, 5, 0},
+                      {10, 5, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(int(row.code));
+        EXPECT_EQ(vexsim::rawForDataType(row.code, row.value), row.raw);
+        if (row.raw != 0) {
+            EXPECT_EQ(vexsim::valueForDataType(row.code, row.raw), row.value);
         }
     }
-}
-
-struct RawRow {
-    uint8_t code;
-    double value;
-    uint32_t raw;
-};
-
-class DataTypeBytes : public ::testing::TestWithParam<RawRow> {};
-
-TEST_P(DataTypeBytes, EncodeAndDecode)
-{
-    EXPECT_EQ(vexsim::rawForDataType(GetParam().code, GetParam().value), GetParam().raw);
-    if (GetParam().raw != 0) {
-        EXPECT_EQ(vexsim::valueForDataType(GetParam().code, GetParam().raw), GetParam().value);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Codes, DataTypeBytes,
-                         ::testing::Values(RawRow{1, -2, 0xFE}, RawRow{9, 100, 0x64},
-                                           RawRow{2, -2, 0xFFFE}, RawRow{3, 300, 0x12C},
-                                           RawRow{4, -2, 0xFFFFFFFE},
-                                           RawRow{6, 4294967295.0, 0xFFFFFFFF},
-                                           RawRow{8, 2.5, 0x40200000}, RawRow{7, 1.5, 0x3FC00000},
-                                           RawRow{0, 5, 0}, RawRow{10, 5, 0}));
-
-TEST(ValueT, UsesTheStorageNumbering)
-{
+    // The storage value types number the same kinds differently.
     EXPECT_EQ(vexsim::rawForValueT(6, -2), 0xFFFEu);
     EXPECT_EQ(vexsim::rawForValueT(4, 4294967295.0), 0xFFFFFFFFu);
     EXPECT_EQ(vexsim::rawForValueT(9, 0.5), 0x3F000000u);
@@ -135,58 +114,36 @@ TEST(Options, ParsesEveryKindOfValue)
     EXPECT_EQ(options.durationSeconds, 1.5);
 }
 
-struct BadOption {
-    std::vector<std::string> arguments;
-    const char* message;
-};
-
-class OptionErrors : public ::testing::TestWithParam<BadOption> {};
-
-TEST_P(OptionErrors, NameTheOption)
+TEST(Options, ErrorsNameTheOption)
 {
-    try {
-        vexsim::parseOptions(GetParam().arguments);
-        FAIL() << "accepted";
-    } catch (const std::invalid_argument& error) {
-        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
+        {{"--loss", "1.5"}, "option --loss: 1.5 is not a probability between 0 and 1"},
+        {{"--bind", "localhost:1"}, "option --bind: 'localhost' is not an IPv4 address"},
+        {{"--bind", "127.0.0.1:70000"}, "option --bind: 70000 is out of range 0..65535"},
+        {{"--silence", "100"}, "option --silence: '100' is not START:LENGTH in milliseconds"},
+        {{"--delay", "fast"}, "option --delay: 'fast' is not a whole number"},
+        {{"--seed"}, "option --seed: needs a value"},
+        {{"--frobnicate"}, "unknown option '--frobnicate' (see --help)"}};
+    for (const auto& [arguments, message] : rows) {
+        EXPECT_EQ(errorOf<std::invalid_argument>(
+                      [&arguments = arguments] { vexsim::parseOptions(arguments); }),
+                  message);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, OptionErrors,
-    ::testing::Values(
-        BadOption{{"--loss", "1.5"}, "option --loss: 1.5 is not a probability between 0 and 1"},
-        BadOption{{"--bind", "localhost:1"}, "option --bind: 'localhost' is not an IPv4 address"},
-        BadOption{{"--bind", "127.0.0.1:70000"}, "option --bind: 70000 is out of range 0..65535"},
-        BadOption{{"--silence", "100"},
-                  "option --silence: '100' is not START:LENGTH in milliseconds"},
-        BadOption{{"--delay", "fast"}, "option --delay: 'fast' is not a whole number"},
-        BadOption{{"--seed"}, "option --seed: needs a value"},
-        BadOption{{"--frobnicate"}, "unknown option '--frobnicate' (see --help)"}));
-
-struct DecodeRow {
-    std::string bytes;
-    const char* text;
-};
-
-class Decode : public ::testing::TestWithParam<DecodeRow> {};
-
-TEST_P(Decode, DescribesOneLine)
+TEST(Decode, DescribesOneLine)
 {
-    EXPECT_EQ(vexsim::describeDatagram(GetParam().bytes), GetParam().text);
+    const std::pair<std::string, const char*> rows[] = {
+        {host::lineStatus(2, 3000, 42), "7 #42 20B line status request v2 cycle 3000 ms"},
+        {vexsim::reply::triggerAck(7, 0xFFDF, {{1, 2}}),
+         "1017 #0 22B trigger ack group 7 status 0xffdf failed 1"},
+        {vexsim::reply::curve(101, 3, {1, 2, 3, 4}),
+         "1018 #0 34B curve group 101 state 3, 4 samples"},
+        {host::moldPack(2001, 2), "9 #0 34B mold set pack, 2 records (first ID 2001 type 8)"},
+        {host::lineStatus(2, 3000).substr(0, 12), "7 #0 12B too short"},
+        {std::string("\x99\x88", 2), "? 2B too short for a head"}};
+    for (const auto& [bytes, text] : rows)
+        EXPECT_EQ(vexsim::describeDatagram(bytes), text);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Datagrams, Decode,
-    ::testing::Values(
-        DecodeRow{host::lineStatus(2, 3000, 42), "7 #42 20B line status request v2 cycle 3000 ms"},
-        DecodeRow{vexsim::reply::triggerAck(7, 0xFFDF, {{1, 2}}),
-                  "1017 #0 22B trigger ack group 7 status 0xffdf failed 1"},
-        DecodeRow{vexsim::reply::curve(101, 3, {1, 2, 3, 4}),
-                  "1018 #0 34B curve group 101 state 3, 4 samples"},
-        DecodeRow{host::moldPack(2001, 2), "9 #0 34B mold set pack, 2 records (first ID 2001 "
-                                           "type 8)"},
-        DecodeRow{host::lineStatus(2, 3000).substr(0, 12), "7 #0 12B too short"},
-        DecodeRow{std::string("\x99\x88", 2), "? 2B too short for a head"}));
 
 } // namespace

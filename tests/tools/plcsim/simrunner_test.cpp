@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "simrunner.h"
 
-#include "hostpackets.h"
-#include "hostsocket.h"
+#include "childprocess.h"
+#include "simtest.h"
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +13,9 @@
 
 namespace {
 
-using hostpackets::HostSocket;
-namespace host = hostpackets;
-
-uint16_t typeOf(const std::string& bytes)
+bool summaryHas(const vexsim::SimRunner& runner, const std::string& text)
 {
-    uint16_t type = 0;
-    vexsim::readU16(bytes, 4, type);
-    return type;
+    return runner.summary().find(text) != std::string::npos;
 }
 
 class Runner : public ::testing::Test {
@@ -28,7 +23,7 @@ protected:
     Runner()
     {
         options.bindPort = 0;
-        options.hostPort = host.port();
+        options.hostPort = static_cast<uint16_t>(host.port());
         options.simulator.alarmInterval = std::chrono::milliseconds(0);
         options.simulator.version = 2;
     }
@@ -37,13 +32,13 @@ protected:
     {
         for (int i = 0; i < 50; ++i) {
             const std::string bytes = host.receive();
-            if (bytes.empty() || typeOf(bytes) == type)
+            if (bytes.empty() || simtest::wordAt(bytes, 4) == type)
                 return bytes;
         }
         return std::string();
     }
 
-    HostSocket host;
+    vextest::UdpSocket host;
     vexsim::SimOptions options;
 };
 
@@ -55,22 +50,18 @@ TEST_F(Runner, AnswersOverUdpAndCountsPerType)
               "88 55 14 00 EF 03 09 00 00 00 01 00 01 00 00 00 00 00 88 66");
     host.sendTo(runner.port(), host::moldPack(2001, 2));
     EXPECT_EQ(vextest::hex(host.receive()), "88 55 0E 00 F1 03 00 00 00 00 02 00 88 66");
-    const std::string summary = runner.summary();
-    EXPECT_NE(summary.find("plcsim: datagrams in 2: line status request 1, mold set pack 1; out 2: "
-                           "line status 1, mold set ack 1;"),
-              std::string::npos)
-        << summary;
+    EXPECT_TRUE(summaryHas(runner, "plcsim: datagrams in 2: line status request 1, mold set pack "
+                                   "1; out 2: line status 1, mold set ack 1;"))
+        << runner.summary();
 }
 
 TEST_F(Runner, RaisedAlarmGoesToTheHostEndpointBeforeAnyContact)
 {
     vexsim::SimRunner runner(options, vexsim::ItemTable());
     runner.raiseAlarm();
-    const std::string alarm = receiveType(1004);
-    ASSERT_EQ(alarm.size(), 20u);
+    ASSERT_EQ(receiveType(1004).size(), 20u);
     host.sendTo(runner.port(), host::alarmAnswer(1, 1000));
-    EXPECT_TRUE(vextest::waitUntil(
-        [&] { return runner.summary().find("alarms answered 1/1") != std::string::npos; }));
+    EXPECT_TRUE(vextest::waitUntil([&] { return summaryHas(runner, "alarms answered 1/1"); }));
 }
 
 TEST_F(Runner, SubscribedActualValuesKeepComing)
@@ -85,10 +76,8 @@ TEST_F(Runner, SubscribedActualValuesKeepComing)
         }
     });
     host.sendTo(runner.port(), host::idList(1, {1001, 1002}, 20));
-    for (int i = 0; i < 3; ++i) {
-        const std::string reply = receiveType(1001);
-        EXPECT_EQ(reply.size(), 14u + 2 * 10) << "reply " << i;
-    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(receiveType(1001).size(), 14u + 2 * 10) << "reply " << i;
     done = true;
     stepper.join();
 }
@@ -98,25 +87,18 @@ TEST_F(Runner, SilencedRunSendsNothing)
     options.faults.silences.push_back({std::chrono::milliseconds(0), std::chrono::hours(1)});
     vexsim::SimRunner runner(options, vexsim::ItemTable());
     host.sendTo(runner.port(), host::lineStatus(2, 3000));
-    ASSERT_TRUE(vextest::waitUntil(
-        [&] { return runner.summary().find("silenced 1") != std::string::npos; }));
-    EXPECT_NE(runner.summary().find("in 1: line status request 1; out 0;"), std::string::npos)
-        << runner.summary();
+    ASSERT_TRUE(vextest::waitUntil([&] { return summaryHas(runner, "silenced 1"); }));
+    EXPECT_TRUE(summaryHas(runner, "in 1: line status request 1; out 0;")) << runner.summary();
 }
 
 TEST_F(Runner, PortInUseIsReported)
 {
     vexsim::SimRunner first(options, vexsim::ItemTable());
     options.bindPort = first.port();
-    try {
-        vexsim::SimRunner second(options, vexsim::ItemTable());
-        FAIL() << "a second runner bound the same port";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "cannot bind 127.0.0.1:" + std::to_string(first.port()) +
-                      ": Address already in use (the PLC endpoint, "
-                      "--bind)");
-    }
+    EXPECT_EQ(simtest::errorOf<std::runtime_error>(
+                  [&] { vexsim::SimRunner second(options, vexsim::ItemTable()); }),
+              "cannot bind 127.0.0.1:" + std::to_string(first.port()) +
+                  ": Address already in use (the PLC endpoint, --bind)");
 }
 
 } // namespace
