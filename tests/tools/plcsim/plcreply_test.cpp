@@ -10,7 +10,7 @@ namespace {
 using namespace vexsim;
 using vextest::hex;
 
-TEST(ReplyBytes, EveryBuilderMatchesExactly)
+TEST(ReplyBytes, EveryBuilderAndTheFloatBitsMatchExactly)
 {
     const std::string big = reply::common(1001, 0, 0, 0, std::string(65530, 'x'));
     EXPECT_EQ(big.size(), 65544u);
@@ -38,10 +38,6 @@ TEST(ReplyBytes, EveryBuilderMatchesExactly)
         {big.substr(0, 4), "88 55 08 00"}};
     for (const auto& [bytes, expected] : rows)
         EXPECT_EQ(hex(bytes), expected);
-}
-
-TEST(FloatBits, RoundTripsThroughTheWireBits)
-{
     EXPECT_EQ(floatBits(-1.0f), 0xBF800000u);
     EXPECT_EQ(floatFromBits(0x3FC00000u), 1.5f);
 }

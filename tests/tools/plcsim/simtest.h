@@ -96,19 +96,16 @@ inline std::string alarmAnswer(uint8_t alarmByte, uint32_t number)
 
 namespace simtest {
 
-inline uint16_t wordAt(const std::string& bytes, size_t offset)
+// The little-endian field at `offset`; a field past the end throws.
+template <class Field> Field fieldAt(const std::string& bytes, size_t offset)
 {
-    uint16_t value = 0;
-    EXPECT_TRUE(vexsim::readU16(bytes, offset, value)) << "offset " << offset;
+    Field value = 0;
+    for (size_t i = sizeof(Field); i-- > 0;)
+        value = static_cast<Field>(value << 8 | static_cast<unsigned char>(bytes.at(offset + i)));
     return value;
 }
-
-inline uint32_t dwordAt(const std::string& bytes, size_t offset)
-{
-    uint32_t value = 0;
-    EXPECT_TRUE(vexsim::readU32(bytes, offset, value)) << "offset " << offset;
-    return value;
-}
+const auto wordAt = fieldAt<uint16_t>;
+const auto dwordAt = fieldAt<uint32_t>;
 
 // What `call` throws as `Error`.
 template <class Error, class Call> std::string errorOf(Call call)
