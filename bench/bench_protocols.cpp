@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace Orrery;
 
@@ -33,36 +34,27 @@ uint32_t floatBits(float value)
     return bits;
 }
 
-// A common-family reply (mark 0x5588) with `payload` after the 12-byte head.
-CvexByteArray commonReply(uint16_t type, uint16_t count, const std::string& payload)
+// A PLC reply: the head words (the length word is filled in here), the payload and the tail.
+CvexByteArray reply(std::vector<uint16_t> head, const std::string& payload)
 {
+    head[1] = static_cast<uint16_t>(head.size() * 2 + payload.size() + 2);
     std::string packet;
-    putLE(packet, 0x5588, 2);
-    putLE(packet, static_cast<uint32_t>(payload.size() + 14), 2);
-    putLE(packet, type, 2);
-    putLE(packet, 0, 2);
-    putLE(packet, 0, 2);
-    putLE(packet, count, 2);
+    for (const uint16_t word : head)
+        putLE(packet, word, 2);
     packet += payload;
     putLE(packet, 0x6688, 2);
     return CvexByteArray(packet.data(), static_cast<int>(packet.size()));
 }
 
+CvexByteArray commonReply(uint16_t type, uint16_t count, const std::string& payload)
+{
+    return reply({0x5588, 0, type, 0, 0, count}, payload);
+}
+
 CvexByteArray triggeredReply(uint16_t group, uint16_t state, uint16_t count,
                              const std::string& items)
 {
-    std::string packet;
-    putLE(packet, 0x5588, 2);
-    putLE(packet, static_cast<uint32_t>(items.size() + 18), 2);
-    putLE(packet, 1018, 2);
-    putLE(packet, 0, 2);
-    putLE(packet, group, 2);
-    putLE(packet, state, 2);
-    putLE(packet, 0, 2);
-    putLE(packet, count, 2);
-    packet += items;
-    putLE(packet, 0x6688, 2);
-    return CvexByteArray(packet.data(), static_cast<int>(packet.size()));
+    return reply({0x5588, 0, 1018, 0, group, state, 0, count}, items);
 }
 
 void BM_ActualReply50Records(benchmark::State& state)
