@@ -32,14 +32,27 @@ protected:
         _frame.plan = &_plan;
         _frame.duration = 15;
     }
+    // Built member by member: gcc 12 at -O3 takes the vector inside a braced temporary of this
+    // aggregate for uninitialised (a false maybe-uninitialized that -Werror turns into a stop).
+    static plchost::GroupState group(unsigned int groupID, unsigned int id, size_t packets,
+                                     double lastAt)
+    {
+        plchost::GroupState state;
+        state.group.groupID = groupID;
+        state.group.ids.push_back(id);
+        state.packets = packets;
+        state.lastAt = lastAt;
+        return state;
+    }
     // A busy run, for the terminal sizes engineers use.
     void busy()
     {
         _view.now = 40.0;
-        _view.groups.push_back(
-            {{2, {4001}}, {{4001, "Cycle", Orrery::CvexVariant(29.5), 39.5, 20}}, 20, 39.5, {}});
-        _view.groups.push_back({{5, {4101}}, {}, 0, -1, {"data request error", {{4101, 2}}, 1.3}});
-        _view.groups.push_back({{101, {5001}}, {}, 20, 39.5, {}});
+        plchost::GroupState data = group(2, 4001, 20, 39.5);
+        data.rows.push_back({4001, "Cycle", Orrery::CvexVariant(29.5), 39.5, 20});
+        plchost::GroupState failed = group(5, 4101, 0, -1);
+        failed.answer = {"data request error", {{4101, 2}}, 1.3};
+        _view.groups = {std::move(data), std::move(failed), group(101, 5001, 20, 39.5)};
         for (unsigned int i = 0; i < 6; ++i)
             _view.alarms.push_back({1000 + i, 1, 4.0 * (i + 1)});
         for (size_t i = 1; i <= 20; ++i)
