@@ -24,6 +24,7 @@ usage: scripts/demo.sh [options]
   --out DIR           where curves and logs go (default build/demo-out)
   --common FILE       common file (default examples/common.json); plcsim takes its endpoints
   --items FILE        item dictionary (default examples/items.json)
+  --pcap FILE         capture every datagram each way in FILE (pcap), to open in Wireshark
   --sim-arg ARG       one more plcsim argument, e.g. --sim-arg --loss --sim-arg 0.1 (repeatable)
   --no-build          use the binaries already built in the build folder
   --build-dir DIR     build folder (default build/default, the "default" CMake preset)
@@ -37,6 +38,7 @@ while (($# > 0)); do
     --out) out=${2:?--out needs a folder}; shift ;;
     --common) common=${2:?--common needs a file}; shift ;;
     --items) items=${2:?--items needs a file}; shift ;;
+    --pcap) sim_args+=(--pcap "${2:?--pcap needs a file}"); shift ;;
     --sim-arg) sim_args+=("${2?--sim-arg needs an argument}"); shift ;;
     --no-build) build=0 ;;
     --build-dir) build_dir=${2:?--build-dir needs a folder}; shift ;;

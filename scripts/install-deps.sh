@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
-# Usage: scripts/install-deps.sh [--sanitizers]   (--sanitizers adds clang and its runtimes)
+# Usage: scripts/install-deps.sh [--sanitizers | --packaging]
+#   --packaging adds what the Debian packages and the dissector tests need; --sanitizers adds that
+#   and clang with its runtimes.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ rapidjson-dev libasio-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ pkg-config rapidjson-dev libasio-dev libgtest-dev libgmock-dev
+  libbenchmark-dev libpcap-dev)
+# tshark reads the captures in the dissector tests; man, dpkg-shlibdeps and file serve the packages.
+if [[ "${1:-}" == "--packaging" || "${1:-}" == "--sanitizers" ]]; then
+  packages+=(tshark man-db dpkg-dev file)
+fi
 if [[ "${1:-}" == "--sanitizers" ]]; then
   packages+=(clang libclang-rt-14-dev)
 fi

@@ -35,6 +35,11 @@ std::string systemError(const std::string& what)
     return what + ": " + std::strerror(errno);
 }
 
+UdpEndpoint toEndpoint(const sockaddr_in& address)
+{
+    return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+}
+
 } // namespace
 
 uint16_t Datagram::type() const
@@ -63,10 +68,10 @@ void PlcPeerPrivate::bindSocket(const std::string& ip, uint16_t port)
         closeAll();
         throw std::runtime_error(message);
     }
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&bound), &length);
-    boundPort = ntohs(bound.sin_port);
+    sockaddr_in boundAddress{};
+    socklen_t length = sizeof boundAddress;
+    ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&boundAddress), &length);
+    bound = toEndpoint(boundAddress);
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         const std::string message = systemError("PlcPeer: pipe");
@@ -110,7 +115,7 @@ void PlcPeerPrivate::receiveOne()
     if (size < 0)
         return;
     buffer.resize(static_cast<size_t>(size));
-    Datagram datagram{std::move(buffer), std::chrono::steady_clock::now()};
+    Datagram datagram{std::move(buffer), std::chrono::steady_clock::now(), toEndpoint(sender)};
     {
         std::lock_guard<std::mutex> lock(mutex);
         log.push_back(datagram);
@@ -148,7 +153,19 @@ PlcPeer::~PlcPeer()
 
 uint16_t PlcPeer::port() const
 {
-    return d_func()->boundPort;
+    return d_func()->bound.port;
+}
+
+UdpEndpoint PlcPeer::endpoint() const
+{
+    return d_func()->bound;
+}
+
+UdpEndpoint PlcPeer::hostEndpoint() const
+{
+    const PlcPeerPrivate* d = d_func();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->hostKnown ? toEndpoint(d->hostAddress) : UdpEndpoint{};
 }
 
 void PlcPeer::setHostEndpoint(const std::string& ip, uint16_t port)

@@ -8,6 +8,7 @@
 #define PLCPEER_H
 
 #include "plcreply.h"
+#include "udpendpoint.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,6 +22,7 @@ namespace vexsim {
 struct Datagram {
     std::string bytes;
     std::chrono::steady_clock::time_point at;
+    UdpEndpoint from{};      // the sender, for datagrams the peer received
     uint16_t type() const;   // little-endian word at offset 4; 0xFFFF when shorter than 6 bytes
     uint16_t number() const; // little-endian word at offset 6; 0 when shorter than 8 bytes
 };
@@ -40,11 +42,15 @@ public:
     PlcPeer& operator=(const PlcPeer&) = delete;
 
     uint16_t port() const;
+    // The bound address and port.
+    UdpEndpoint endpoint() const;
     // Where send() goes. Until it is set, send() answers the sender of the last datagram.
     void setHostEndpoint(const std::string& ip, uint16_t port);
     // Where send() goes until the first datagram arrives; unlike setHostEndpoint(), a datagram
     // from anywhere replaces it.
     void setDefaultHostEndpoint(const std::string& ip, uint16_t port);
+    // Where send() goes now; address and port 0 while there is no host endpoint yet.
+    UdpEndpoint hostEndpoint() const;
     // One datagram to the host endpoint; false when there is none yet or the send failed.
     bool send(const std::string& bytes);
 

@@ -27,7 +27,7 @@ public:
     int socketFd = -1;
     int wakeRead = -1; // the destructor writes to wakeWrite to end poll() at once
     int wakeWrite = -1;
-    uint16_t boundPort = 0;
+    UdpEndpoint bound;
     std::thread thread;
 
     mutable std::mutex mutex; // guards everything below

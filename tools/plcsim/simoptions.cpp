@@ -98,6 +98,7 @@ const std::map<std::string, Setter>& valueOptions()
          }},
         {"--items",
          [](SimOptions& o, const std::string&, const std::string& v) { o.itemsPath = v; }},
+        {"--pcap", [](SimOptions& o, const std::string&, const std::string& v) { o.pcapPath = v; }},
         {"--version",
          [](SimOptions& o, const std::string& n, const std::string& v) {
              o.simulator.version = static_cast<uint16_t>(parseWhole(n, v, 0, 65535));
@@ -201,6 +202,7 @@ Simulates the PLC of a moulding machine on UDP for the vexplc host library.
   --host IP:PORT           where to send before the host's first datagram (127.0.0.1:30001)
   --duration SECONDS       end by itself after this time (default: run until SIGINT/SIGTERM)
   --items FILE             JSON array of {"ID","Name","DataType","ValueT","Value"} objects
+  --pcap FILE              write every datagram each way to FILE (pcap, IPv4/UDP), for Wireshark
   --version N              protocol version; other versions get line status 65535 (default 1)
   --shot-interval MS       time between simulated shots (default 2000)
   --alarm-interval MS      raise an alarm this often, 0 = only on SIGUSR1 or 'a' (10000)

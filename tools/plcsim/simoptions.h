@@ -19,6 +19,7 @@ struct SimOptions {
     uint16_t hostPort = 30001;
     double durationSeconds = 0; // 0: until SIGINT or SIGTERM
     std::string itemsPath;
+    std::string pcapPath; // empty: no capture
     bool verbose = false;
     bool help = false;
     SimulatorOptions simulator = withAlarms();

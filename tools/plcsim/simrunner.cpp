@@ -90,6 +90,8 @@ void SimRunnerPrivate::onDatagram(const Datagram& datagram)
 {
     log("in ", datagram.bytes);
     std::lock_guard<std::mutex> lock(mutex);
+    if (capture)
+        capture->write(datagram.from, peer.endpoint(), datagram.bytes);
     ++in[datagram.type()];
     const auto now = SimRunner::Clock::now();
     emit(model.receive(datagram.bytes, now), now);
@@ -111,6 +113,8 @@ void SimRunnerPrivate::emit(const std::vector<std::string>& packets,
         }
         ++out[Datagram{packet, now}.type()];
         log("out", packet);
+        if (capture)
+            capture->write(peer.endpoint(), peer.hostEndpoint(), packet);
     }
 }
 
@@ -124,8 +128,9 @@ std::unique_ptr<SimRunnerPrivate> makeRunner(const SimOptions& options, const It
     } catch (const std::runtime_error& error) {
         std::string what = error.what();
         const std::string peer = "PlcPeer: ";
-        if (what.compare(0, peer.size(), peer) == 0)
-            what.erase(0, peer.size());
+        if (what.compare(0, peer.size(), peer) != 0)
+            throw;
+        what.erase(0, peer.size());
         throw std::runtime_error(what + " (the PLC endpoint, --bind)");
     }
 }
@@ -186,6 +191,8 @@ std::string SimRunner::summary() const
 {
     const SimRunnerPrivate* d = d_func();
     std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->capture)
+        d->capture->flush();
     const SimulatorCounters& model = d->model.counters();
     const FaultInjector::Counters& faults = d->faults.counters();
     std::ostringstream text;

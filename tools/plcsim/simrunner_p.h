@@ -3,6 +3,7 @@
 #ifndef SIMRUNNER_P_H
 #define SIMRUNNER_P_H
 
+#include "pcapwriter.h"
 #include "plcpeer.h"
 #include "simrunner.h"
 
@@ -16,7 +17,9 @@ public:
     SimRunnerPrivate(const SimOptions& simOptions, const ItemTable& items)
         : options(simOptions), start(SimRunner::Clock::now()),
           peer(simOptions.bindIp, simOptions.bindPort), model(simOptions.simulator, items, start),
-          faults(simOptions.faults, start)
+          faults(simOptions.faults, start),
+          capture(simOptions.pcapPath.empty() ? nullptr
+                                              : std::make_unique<PcapWriter>(simOptions.pcapPath))
     {
     }
 
@@ -34,6 +37,7 @@ public:
     std::map<uint16_t, uint64_t> in;
     std::map<uint16_t, uint64_t> out;
     uint64_t sendFailures = 0;
+    std::unique_ptr<PcapWriter> capture; // null without --pcap
 };
 
 } // namespace vexsim
