@@ -1,0 +1,337 @@
+// SPDX-License-Identifier: MIT
+// tshark reads captures with the dissector loaded by -X lua_script: a capture of the demo (every
+// packet's type, count and group as its bytes say, no expert info), crafted packets of the types
+// the demo does not send, and malformed datagrams, which get their expert info and never a Lua
+// error.
+#include "childprocess.h"
+#include "pcapwriter.h"
+#include "plcbytes.h"
+#include "plcreply.h"
+
+#include <gtest/gtest.h>
+#include <pcap/pcap.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace reply = vexsim::reply;
+
+// One packet as tshark shows it: the fields asked for, in this order.
+struct Row {
+    std::string type;
+    std::string count;
+    std::string group;
+    std::string info;
+    std::string value;
+    std::string expert;
+};
+
+std::vector<std::string> split(const std::string& line, char separator)
+{
+    std::vector<std::string> parts;
+    std::istringstream in(line);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
+    if (!line.empty() && line.back() == separator)
+        parts.emplace_back();
+    return parts;
+}
+
+class DissectorTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (vextest::runProcess({"sh", "-c", "command -v tshark"}, 10s).exitCode != 0)
+            GTEST_SKIP() << "tshark is not installed (apt-get install tshark); the dissector "
+                            "tests need it";
+    }
+
+    std::vector<Row> dissect(const std::string& capture)
+    {
+        const auto run = vextest::runProcess({"tshark", "-n",
+                                              "-X",     "lua_script:" VEXPLC_DISSECTOR,
+                                              "-r",     capture,
+                                              "-T",     "fields",
+                                              "-E",     "aggregator=|",
+                                              "-e",     "vexplc.type",
+                                              "-e",     "vexplc.count",
+                                              "-e",     "vexplc.group",
+                                              "-e",     "_ws.col.Info",
+                                              "-e",     "vexplc.value",
+                                              "-e",     "_ws.expert.message"},
+                                             60s);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        // tshark warns on standard error when it runs as root; nothing else may appear there.
+        EXPECT_EQ(run.err.find("Lua"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("Lua Error"), std::string::npos) << run.out;
+        std::vector<Row> rows;
+        for (const std::string& line : split(run.out, '\n')) {
+            if (line.empty())
+                continue;
+            auto fields = split(line, '\t');
+            fields.resize(6);
+            rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]});
+        }
+        return rows;
+    }
+
+    // Writes `datagrams` to a capture between the example's endpoints: host packets (start
+    // mark 0x8899) from 127.0.0.1:30001 to the PLC, all others back.
+    std::string capture(const std::vector<std::string>& datagrams)
+    {
+        const std::string path = folder.path() + "/crafted.pcap";
+        const vexsim::UdpEndpoint host{0x7F000001, 30001};
+        const vexsim::UdpEndpoint plc{0x7F000001, 30002};
+        vexsim::PcapWriter writer(path);
+        for (const std::string& datagram : datagrams) {
+            uint16_t mark = 0;
+            const bool fromHost = vexsim::readU16(datagram, 0, mark) && mark == reply::kRequestMark;
+            writer.write(fromHost ? host : plc, fromHost ? plc : host, datagram);
+        }
+        return path;
+    }
+
+    vextest::TempFolder folder;
+};
+
+std::string u32(uint32_t value)
+{
+    std::string out;
+    vexsim::appendU32(out, value);
+    return out;
+}
+
+std::string u16s(std::initializer_list<uint16_t> values)
+{
+    std::string out;
+    for (uint16_t value : values)
+        vexsim::appendU16(out, value);
+    return out;
+}
+
+std::string request(uint16_t type, uint16_t argument, uint16_t count, const std::string& payload)
+{
+    return reply::common(type, 9, argument, count, payload, reply::kRequestMark);
+}
+
+std::string record(uint32_t id, uint8_t code, uint32_t raw)
+{
+    return u32(id) + std::string{static_cast<char>(code), '\x01'} + u32(raw);
+}
+
+// Group 7: start feature of one set with one condition (type 2, parameters 4001 and 15.0f),
+// empty send and stop features, data ID flag 1, data IDs 4001 and 4002.
+std::string triggerDefinition()
+{
+    const std::string payload = u16s({7, 100, 0, 1}) + u16s({1, 1, 2, 2}) + u32(4001) +
+                                u32(vexsim::floatBits(15.0f)) + u16s({0, 0, 1, 2}) + u32(4001) +
+                                u32(4002);
+    return reply::triggerFamily(17, 3, payload, reply::kRequestMark);
+}
+
+struct Clean {
+    std::string datagram;
+    Row expected;
+};
+
+TEST_F(DissectorTest, PacketsTheDemoDoesNotSendReadAsTheToolsPrintThem)
+{
+    const std::vector<Clean> table = {
+        {request(2, 0, 1, u32(42)), {"2", "1", "", "read parameters, 1 IDs", "", ""}},
+        {reply::readParam({{42, 8, 1, vexsim::floatBits(2.5f)}}),
+         {"1002", "1", "", "parameter values, 1 records", "2.5", ""}},
+        {request(3, 0, 1, record(7, 2, 0xFFFE)),
+         {"3", "1", "", "write parameters, 1 records", "-2", ""}},
+        {reply::writeParam({{7, 6, 1, 0xFFFFFFFF}}),
+         {"1003", "1", "", "parameters written, 1 records", "4294967295", ""}},
+        {reply::actualValues({{9, 1, 1, 0xFF}, {10, 0, 1, 5}}),
+         {"1001", "2", "", "actual values, 2 records", "-1|(not read)", ""}},
+        {request(6, 0, 2, u32(5) + u32(6)), {"6", "2", "", "actions, 2 codes", "", ""}},
+        {reply::action({0x80000000u, 1}), {"1006", "2", "", "action states, 2", "", ""}},
+        {request(5, 7, 1, u32(0x01020304)), {"5", "1", "", "curve request, 1 items", "", ""}},
+        {reply::common(1005, 1, 0, 0, ""), {"1005", "0", "", "curve reply", "", ""}},
+        {request(15, 0, 0, "ab"), {"15", "0", "", "CAN transmit", "", ""}},
+        {reply::common(1016, 1, 0, 0, ""), {"1016", "0", "", "CAN transmit reply", "", ""}},
+        {reply::lineStatus(3), {"1007", "1", "", "line status 3", "", ""}},
+        {reply::triggerAck(5, 0xFFDE, {{4101, 2}}),
+         {"1017", "1", "5", "trigger ack group 5, data request error, 1 failed", "", ""}},
+        {triggerDefinition(), {"17", "2", "7", "trigger definition group 7, 2 data IDs", "", ""}},
+        {reply::curve(103, 3, {1.5f, 2.5f}),
+         {"1018", "2", "103", "curve group 103, 2 samples, last", "", ""}},
+    };
+    std::vector<std::string> datagrams;
+    for (const Clean& row : table)
+        datagrams.push_back(row.datagram);
+    const auto rows = dissect(capture(datagrams));
+    ASSERT_EQ(rows.size(), table.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        const Row& want = table[i].expected;
+        const Row& got = rows[i];
+        SCOPED_TRACE("packet " + std::to_string(i + 1) + ": " + want.info);
+        EXPECT_EQ(got.type, want.type);
+        EXPECT_EQ(got.count, want.count);
+        EXPECT_EQ(got.group, want.group);
+        EXPECT_EQ(got.info, want.info);
+        EXPECT_EQ(got.value, want.value);
+        EXPECT_EQ(got.expert, want.expert);
+    }
+}
+
+struct Malformed {
+    std::string what;
+    std::string datagram;
+    std::string expert;
+};
+
+std::string withLength(std::string datagram, uint16_t length)
+{
+    vexsim::putU16(datagram, 2, length);
+    return datagram;
+}
+
+TEST_F(DissectorTest, MalformedDatagramsGetExpertInfoAndNeverALuaError)
+{
+    const std::vector<Malformed> table = {
+        {"reply with the host's mark", reply::common(1007, 1, 0, 1, u32(3) + u16s({0}), 0x8899),
+         "Start mark 0x8899; a PLC reply starts with 0x5588"},
+        {"length field too large", withLength(reply::lineStatus(3), 30),
+         "Length field 30, datagram 20 bytes"},
+        {"count beyond the datagram", reply::common(1006, 1, 0, 5, u32(1)),
+         "Count 5 claims 20 bytes from offset 12; the datagram holds 4"},
+        {"short record", reply::common(1001, 1, 0, 2, record(1, 4, 7) + "12345"),
+         "5 bytes at offset 22 are short of a 10-byte record"},
+        {"short line status", reply::common(1007, 1, 0, 1, "ab"),
+         "A line status reply needs 20 bytes, the datagram has 16"},
+        {"shorter than a head", std::string("\x88\x55\x0a\x00\xef\x03\x00\x00\x88\x66", 10),
+         "10 bytes: shorter than a 12-byte head and the end mark"},
+        {"failed entries beyond", reply::triggerFamily(1017, 1, u16s({5, 0, 3}) + u32(4101)),
+         "Count 3 claims 18 bytes from offset 14; the datagram holds 4"},
+        {"feature cut short",
+         reply::triggerFamily(17, 1, u16s({7, 0, 0, 1, 2, 1}), reply::kRequestMark),
+         "Start feature ends inside its condition type"},
+        {"samples beyond", reply::triggerFamily(1018, 1, u16s({101, 0, 0, 9}) + u32(0)),
+         "Count 9 claims 36 bytes from offset 16; the datagram holds 4"},
+        {"unknown type", reply::common(4, 1, 0, 0, "", reply::kRequestMark),
+         "Type code 4 is no vexplc packet type"},
+    };
+    std::vector<std::string> datagrams;
+    for (const Malformed& row : table)
+        datagrams.push_back(row.datagram);
+    // Too short for any head: left to Wireshark's own data dissector, without an error.
+    datagrams.push_back("\x88\x55\x01");
+    const auto rows = dissect(capture(datagrams));
+    ASSERT_EQ(rows.size(), datagrams.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        SCOPED_TRACE(table[i].what);
+        EXPECT_NE(rows[i].expert.find(table[i].expert), std::string::npos) << rows[i].expert;
+    }
+    EXPECT_EQ(rows.back().type, "");
+    EXPECT_EQ(rows.back().expert, "");
+}
+
+// What tshark should show for a datagram of the demo, read from its bytes.
+Row expectedFromBytes(const std::string& datagram)
+{
+    // The DataIDList lengths of the trigger groups of examples/common.json.
+    static const std::map<uint16_t, std::string> definitionIDs = {{2, "4"}, {5, "3"}, {101, "4"}};
+    uint16_t type = 0;
+    uint16_t group = 0;
+    uint16_t count = 0;
+    vexsim::readU16(datagram, 4, type);
+    vexsim::readU16(datagram, 8, group);
+    Row row{std::to_string(type), "", "", "", "", ""};
+    switch (type) {
+    case 17:
+        row.count = definitionIDs.at(group);
+        break;
+    case 1017:
+        vexsim::readU16(datagram, 12, count);
+        row.count = std::to_string(count);
+        break;
+    case 1018:
+        vexsim::readU16(datagram, 14, count);
+        row.count = std::to_string(count);
+        break;
+    case 2018:
+        break;
+    default:
+        vexsim::readU16(datagram, 10, count);
+        row.count = std::to_string(count);
+        return row;
+    }
+    row.group = std::to_string(group);
+    return row;
+}
+
+std::vector<std::string> udpPayloads(const std::string& path)
+{
+    char error[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_open_offline(path.c_str(), error);
+    if (handle == nullptr)
+        throw std::runtime_error(error);
+    std::vector<std::string> payloads;
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    while (pcap_next_ex(handle, &header, &data) == 1)
+        payloads.emplace_back(reinterpret_cast<const char*>(data) + 28, header->caplen - 28);
+    pcap_close(handle);
+    return payloads;
+}
+
+TEST_F(DissectorTest, TheDemoCaptureShowsEveryPacketWithItsTypeCountAndGroupAndNoExpertInfo)
+{
+    // Free ports, not the example's: the dissector finds the packets by their start marks.
+    const auto ports = vextest::freeUdpPorts(2);
+    const std::string common = folder.path() + "/common.json";
+    const std::string pcap = folder.path() + "/demo.pcap";
+    vextest::writeFile(common, vextest::exampleCommon(ports[0], ports[1]));
+    const auto demo = vextest::runProcess({"bash",
+                                           VEXPLC_SOURCE_DIR "/scripts/demo.sh",
+                                           "--no-build",
+                                           "--build-dir",
+                                           VEXPLC_BINARY_DIR,
+                                           "--plain",
+                                           "--duration",
+                                           "5",
+                                           "--common",
+                                           common,
+                                           "--items",
+                                           VEXPLC_SOURCE_DIR "/examples/items.json",
+                                           "--out",
+                                           folder.path() + "/out",
+                                           "--pcap",
+                                           pcap,
+                                           "--sim-arg",
+                                           "--alarm-interval",
+                                           "--sim-arg",
+                                           "1500",
+                                           "--sim-arg",
+                                           "--shot-interval",
+                                           "--sim-arg",
+                                           "1000"},
+                                          120s);
+    ASSERT_EQ(demo.exitCode, 0) << demo.out << demo.err;
+
+    const auto payloads = udpPayloads(pcap);
+    const auto rows = dissect(pcap);
+    ASSERT_EQ(rows.size(), payloads.size());
+    std::set<std::string> types;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row want = expectedFromBytes(payloads[i]);
+        SCOPED_TRACE("packet " + std::to_string(i + 1) + ": " + rows[i].info);
+        EXPECT_EQ(rows[i].type, want.type);
+        EXPECT_EQ(rows[i].count, want.count);
+        EXPECT_EQ(rows[i].group, want.group);
+        EXPECT_EQ(rows[i].expert, "");
+        types.insert(rows[i].type);
+    }
+    const std::set<std::string> session = {"7",    "1007", "9",    "1009", "8",    "1008", "1",
+                                           "1001", "17",   "1017", "1018", "2018", "1004", "2004"};
+    EXPECT_EQ(types, session);
+}
+
+} // namespace
