@@ -48,7 +48,7 @@ local data_type_names = {
 }
 
 local trigger_status_names = {
-    [0xFFFF] = "memory overflow", [0xFFDF] = "configure error", [0xFFDE] = "data request error",
+    [0] = "no error", [0xFFFF] = "memory overflow", [0xFFDF] = "configure error", [0xFFDE] = "data request error",
 }
 
 local pf = {
@@ -479,7 +479,17 @@ trigger_payloads[1018] = function(p)
     return string.format("triggered data group %d, %d items", group, n)
 end
 
--- The head, the end mark and the length; sets p.type, p.count and p.payload_end.
+-- The end mark, shown after the payload.
+function Packet:tail()
+    local item = self:add(self.tree, pf.tail, self.payload_end, 2)
+    if self:u16(self.payload_end) ~= TAIL_MARK then
+        self:expert(item, ef.tail,
+            string.format("End mark 0x%04x, expected 0x%04x", self:u16(self.payload_end), TAIL_MARK))
+    end
+end
+
+-- The head and the length; sets p.type, p.count and p.payload_end. False when the datagram is too
+-- short for the head and the end mark.
 function Packet:head(head_size)
     local tree = self.tree
     local mark_item = self:add(tree, pf.mark, 0, 2)
@@ -510,12 +520,6 @@ function Packet:head(head_size)
     self.payload_end = self.size
     if self.size >= head_size + TAIL then
         self.payload_end = self.size - TAIL
-        local tail_item = self:add(tree, pf.tail, self.payload_end, 2)
-        if self:u16(self.payload_end) ~= TAIL_MARK then
-            self:expert(tail_item, ef.tail,
-                string.format("End mark 0x%04x, expected 0x%04x", self:u16(self.payload_end),
-                    TAIL_MARK))
-        end
         return true
     end
     self:expert(tree, ef.short,
@@ -542,6 +546,7 @@ local function dissect(tvb, pinfo, tree)
             p:expert(root, ef.unknown, string.format("Type code %d is no vexplc packet type", code))
             info = string.format("type %d", code)
         end
+        p:tail()
     else
         info = (type_names[code] or string.format("type %d", code)) .. ", too short"
     end
