@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+# --packaging: tshark and man for the dissector and man page tests.
+bash scripts/install-deps.sh --packaging
 cmake --preset default
 cmake --build --preset default
 ctest --preset default
