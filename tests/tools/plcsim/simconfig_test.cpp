@@ -96,9 +96,10 @@ TEST(DataTypes, EncodeAndDecodeBothNumberings)
 
 TEST(Options, ParsesEveryKindOfValue)
 {
-    const vexsim::SimOptions options = vexsim::parseOptions(
-        {"--bind", "0.0.0.0:4000", "--host=10.0.0.2:4001", "--loss", "0.25", "--silence",
-         "1000:500", "--seed", "9", "--version", "2", "-v", "--duration", "1.5"});
+    const vexsim::SimOptions options =
+        vexsim::parseOptions({"--bind", "0.0.0.0:4000", "--host=10.0.0.2:4001", "--loss", "0.25",
+                              "--silence", "1000:500", "--seed", "9", "--version", "2", "-v",
+                              "--duration", "1.5", "--pcap", "s.pcap"});
     EXPECT_EQ(options.bindIp, "0.0.0.0");
     EXPECT_EQ(options.bindPort, 4000);
     EXPECT_EQ(options.hostIp, "10.0.0.2");
@@ -112,6 +113,7 @@ TEST(Options, ParsesEveryKindOfValue)
     EXPECT_EQ(options.simulator.version, 2);
     EXPECT_TRUE(options.verbose);
     EXPECT_EQ(options.durationSeconds, 1.5);
+    EXPECT_EQ(options.pcapPath, "s.pcap");
 }
 
 TEST(Options, ErrorsNameTheOption)

@@ -6,6 +6,7 @@
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
+#include <pcap/pcap.h>
 
 #include <atomic>
 #include <stdexcept>
@@ -89,6 +90,47 @@ TEST_F(Runner, SilencedRunSendsNothing)
     host.sendTo(runner.port(), host::lineStatus(2, 3000));
     ASSERT_TRUE(vextest::waitUntil([&] { return summaryHas(runner, "silenced 1"); }));
     EXPECT_TRUE(summaryHas(runner, "in 1: line status request 1; out 0;")) << runner.summary();
+}
+
+// Source port, destination port and UDP payload of every packet of a capture.
+std::vector<std::string> capturedDatagrams(const std::string& path)
+{
+    char error[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_open_offline(path.c_str(), error);
+    if (handle == nullptr)
+        return {error};
+    std::vector<std::string> packets;
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    while (pcap_next_ex(handle, &header, &data) == 1) {
+        const std::string packet(reinterpret_cast<const char*>(data), header->caplen);
+        const auto port = [&packet](size_t at) {
+            return std::to_string((static_cast<unsigned char>(packet[at]) << 8) |
+                                  static_cast<unsigned char>(packet[at + 1]));
+        };
+        packets.push_back(port(20) + " > " + port(22) + ": " + vextest::hex(packet.substr(28)));
+    }
+    pcap_close(handle);
+    return packets;
+}
+
+TEST_F(Runner, CaptureHoldsEveryDatagramEachWayWithItsPorts)
+{
+    vextest::TempFolder folder;
+    options.pcapPath = folder.path() + "/run.pcap";
+    std::string plcPort;
+    {
+        vexsim::SimRunner runner(options, vexsim::ItemTable());
+        plcPort = std::to_string(runner.port());
+        host.sendTo(runner.port(), host::lineStatus(2, 3000, 9));
+        ASSERT_FALSE(host.receive().empty());
+    }
+    const std::string hostPort = std::to_string(host.port());
+    EXPECT_EQ(capturedDatagrams(options.pcapPath),
+              (std::vector<std::string>{
+                  hostPort + " > " + plcPort + ": " + vextest::hex(host::lineStatus(2, 3000, 9)),
+                  plcPort + " > " + hostPort +
+                      ": 88 55 14 00 EF 03 09 00 00 00 01 00 01 00 00 00 00 00 88 66"}));
 }
 
 TEST_F(Runner, PortInUseIsReported)
