@@ -236,18 +236,13 @@ end
 -- Common family: records, IDs and codes after the 12-byte head.
 local common_payloads = {}
 
-local function counted(name, unit)
-    return function(p)
-        local n = p:words(COMMON_HEAD, p.count, p.count_item, pf.id)
-        return string.format("%s, %d %s", name, n, unit)
-    end
-end
-
 common_payloads[1] = function(p)
     local n = p:words(COMMON_HEAD, p.count, p.count_item, pf.id)
     return string.format("actual subscription, %d IDs, cycle %d ms", n, p:u16(8))
 end
-common_payloads[2] = counted("read parameters", "IDs")
+common_payloads[2] = function(p)
+    return string.format("read parameters, %d IDs", p:words(COMMON_HEAD, p.count, p.count_item, pf.id))
+end
 
 local function record_reply(name, use_count)
     return function(p)

@@ -50,20 +50,17 @@ protected:
                             "tests need it";
     }
 
-    std::vector<Row> dissect(const std::string& capture)
+    std::vector<Row> dissect(const std::string& capture, const std::string& ports = "")
     {
-        const auto run = vextest::runProcess({"tshark", "-n",
-                                              "-X",     "lua_script:" VEXPLC_DISSECTOR,
-                                              "-r",     capture,
-                                              "-T",     "fields",
-                                              "-E",     "aggregator=|",
-                                              "-e",     "vexplc.type",
-                                              "-e",     "vexplc.count",
-                                              "-e",     "vexplc.group",
-                                              "-e",     "_ws.col.Info",
-                                              "-e",     "vexplc.value",
-                                              "-e",     "_ws.expert.message"},
-                                             60s);
+        std::vector<std::string> argv = {
+            "tshark", "-n", "-X",          "lua_script:" VEXPLC_DISSECTOR, "-r", capture, "-T",
+            "fields", "-E", "aggregator=|"};
+        for (const char* field : {"vexplc.type", "vexplc.count", "vexplc.group", "_ws.col.Info",
+                                  "vexplc.value", "_ws.expert.message"})
+            argv.insert(argv.end(), {"-e", field});
+        if (!ports.empty())
+            argv.insert(argv.end(), {"-o", "vexplc.ports:" + ports});
+        const auto run = vextest::runProcess(argv, 60s);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         // tshark warns on standard error when it runs as root; nothing else may appear there.
         EXPECT_EQ(run.err.find("Lua"), std::string::npos) << run.err;
@@ -79,13 +76,14 @@ protected:
         return rows;
     }
 
-    // Writes `datagrams` to a capture between the example's endpoints: host packets (start
-    // mark 0x8899) from 127.0.0.1:30001 to the PLC, all others back.
-    std::string capture(const std::vector<std::string>& datagrams)
+    // Writes `datagrams` to a capture between the example's endpoints (or others): host packets
+    // (start mark 0x8899) from 127.0.0.1:30001 to the PLC, all others back.
+    std::string capture(const std::vector<std::string>& datagrams, uint16_t hostPort = 30001,
+                        uint16_t plcPort = 30002)
     {
         const std::string path = folder.path() + "/crafted.pcap";
-        const vexsim::UdpEndpoint host{0x7F000001, 30001};
-        const vexsim::UdpEndpoint plc{0x7F000001, 30002};
+        const vexsim::UdpEndpoint host{0x7F000001, hostPort};
+        const vexsim::UdpEndpoint plc{0x7F000001, plcPort};
         vexsim::PcapWriter writer(path);
         for (const std::string& datagram : datagrams) {
             uint16_t mark = 0;
@@ -231,6 +229,20 @@ TEST_F(DissectorTest, MalformedDatagramsGetExpertInfoAndNeverALuaError)
     }
     EXPECT_EQ(rows.back().type, "");
     EXPECT_EQ(rows.back().expert, "");
+}
+
+TEST_F(DissectorTest, OtherPortsTakeThePreferenceWhereTheStartMarkIsWrong)
+{
+    // Without either start mark, only the port preference leads a datagram to the dissector.
+    const std::string path =
+        capture({reply::common(1007, 1, 0, 1, u32(3) + u16s({0}), 0x1234)}, 41001, 41002);
+    const auto unclaimed = dissect(path);
+    ASSERT_EQ(unclaimed.size(), 1u);
+    EXPECT_EQ(unclaimed[0].type, "");
+    const auto rows = dissect(path, "41001-41002");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].info, "line status 3");
+    EXPECT_EQ(rows[0].expert, "Start mark 0x1234; a PLC reply starts with 0x5588");
 }
 
 // What tshark should show for a datagram of the demo, read from its bytes.
