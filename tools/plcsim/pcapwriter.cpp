@@ -5,6 +5,7 @@
 #include <pcap/pcap.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <mutex>
 #include <stdexcept>
 

@@ -338,7 +338,7 @@ function Packet:feature(at, name)
     local start = at
     local sub = self.tree:add(pf.feature, self.tvb(at, 0)):set_text(name)
     local function take(width, field, tree, what)
-        if not self:has(at, width) or at + width > self.payload_end then
+        if at + width > self.payload_end then
             self:expert(tree, ef.short, string.format("%s ends inside its %s", name, what))
             return nil
         end

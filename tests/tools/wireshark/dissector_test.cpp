@@ -12,6 +12,7 @@
 #include <pcap/pcap.h>
 
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -229,6 +230,31 @@ TEST_F(DissectorTest, MalformedDatagramsGetExpertInfoAndNeverALuaError)
     }
     EXPECT_EQ(rows.back().type, "");
     EXPECT_EQ(rows.back().expert, "");
+}
+
+TEST_F(DissectorTest, RandomBytesBehindEveryHeadNeverMakeALuaError)
+{
+    // Every type, each with both marks and random bytes of every length up to 60 behind its
+    // mark and type; dissect() fails on any Lua error.
+    std::mt19937 random(12);
+    std::vector<std::string> datagrams;
+    std::vector<std::string> types; // empty for datagrams too short for any head
+    for (uint16_t type : {1, 1001, 2, 1002, 3, 1003, 2004, 1004, 5,    1005, 6,  1006,
+                          7, 1007, 8, 1008, 9, 1009, 17,   1017, 2018, 1018, 15, 1016}) {
+        for (size_t size = 6; size <= 60; ++size) {
+            std::string datagram(size, '\0');
+            for (char& byte : datagram)
+                byte = static_cast<char>(random() & 0xFF);
+            vexsim::putU16(datagram, 0, size % 2 ? reply::kReplyMark : reply::kRequestMark);
+            vexsim::putU16(datagram, 4, type);
+            datagrams.push_back(datagram);
+            types.push_back(size >= 8 ? std::to_string(type) : "");
+        }
+    }
+    const auto rows = dissect(capture(datagrams));
+    ASSERT_EQ(rows.size(), datagrams.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].type, types[i]) << "datagram " << i + 1;
 }
 
 TEST_F(DissectorTest, OtherPortsTakeThePreferenceWhereTheStartMarkIsWrong)
