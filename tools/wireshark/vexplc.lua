@@ -138,7 +138,7 @@ local Packet = {}
 Packet.__index = Packet
 
 function Packet.new(tvb, tree)
-    return setmetatable({ tvb = tvb, tree = tree, size = tvb:len(), info = nil }, Packet)
+    return setmetatable({ tvb = tvb, tree = tree, size = tvb:len() }, Packet)
 end
 
 function Packet:has(offset, width)
