@@ -37,7 +37,8 @@ function(vexplc_library_properties target output define export_name)
     OUTPUT_NAME ${output}
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR}
-    EXPORT_NAME ${export_name})
+    EXPORT_NAME ${export_name}
+    INSTALL_RPATH "$ORIGIN")
   target_compile_definitions(${target} PRIVATE ${define})
   target_compile_options(${target} PRIVATE ${VEXPLC_WARNING_FLAGS})
   target_compile_features(${target} PUBLIC cxx_std_17)
