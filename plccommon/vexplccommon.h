@@ -90,8 +90,14 @@ private:
     bool watchdogExpired(long long cycleTime);
     void startMoldSetDownload();
     void clearSendQueue();
-    // False when the factory has no protocol of `type`; a composed packet is queued.
-    bool composeAndQueue(int type, const CvexByteArray& in, void* arg);
+    // False when the factory has no protocol of `type`; a composed packet is queued, and
+    // `queued` (when given) says whether there was one.
+    bool composeAndQueue(int type, const CvexByteArray& in, void* arg, bool* queued = nullptr);
+    // The download item that waits for its reply goes out again, or is given up.
+    void checkDownloadDeadline();
+    void resendWaitingItem();
+    // A repeat is confirmed again and goes no further.
+    bool isRepeatedTriggeredData(const CvexByteArray& datagram);
     void stopWorkerThread();
 
     std::unique_ptr<CvexPlcCommonPrivate> d_ptr;
