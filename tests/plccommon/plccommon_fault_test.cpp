@@ -47,12 +47,14 @@ protected:
     // count leaves every one unanswered.
     void answerLikePlcDropping(uint16_t type, int drops)
     {
-        peer.setHandler([this, type, drops, dropped = 0](const vexsim::Datagram& datagram) mutable {
-            if (datagram.type() == type && (drops < 0 || dropped++ < drops))
+        dropsLeft = drops;
+        peer.setHandler([this, type, drops](const vexsim::Datagram& datagram) {
+            if (datagram.type() == type && (drops < 0 || dropsLeft.fetch_sub(1) > 0))
                 return;
             answer(datagram);
         });
     }
+    std::atomic<int> dropsLeft{0};
     void downloadDefaultBlock()
     {
         const std::string json =
