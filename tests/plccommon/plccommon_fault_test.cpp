@@ -173,6 +173,11 @@ struct RepeatRow {
     std::vector<int> order; // indexes into the shot's packets
 };
 
+void PrintTo(const RepeatRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class RepeatTest : public FaultTest, public ::testing::WithParamInterface<RepeatRow> {};
 
 TEST_P(RepeatTest, IsConfirmedEveryTimeAndStoredOnce)
