@@ -52,6 +52,7 @@
 #include "vexplcreadparamprotocol.h"
 #include "vexplctriggerconfirmprotocol.h"
 #include "vexplctriggerprotocol.h"
+#include "vexplcvaluerecord.h"
 #include "vexplcwriteparamprotocol.h"
 
 // The communication source

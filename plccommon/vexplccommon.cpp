@@ -6,11 +6,14 @@
 #include "vexabstractprotocol.h"
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
+#include "vexplcvaluerecord.h"
 #include "vextime.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
+#include <set>
+#include <sstream>
 
 namespace Orrery {
 
@@ -18,6 +21,7 @@ namespace {
 
 using StateLock = std::lock_guard<CvexRecursiveMutex>;
 using SendLock = std::lock_guard<CvexMutex>;
+using DownloadItem = CvexPlcDownloadGuard::Item;
 
 constexpr int kMaxPacketSize = 1460;
 // About one second of sending: a flood of replies cannot grow memory without bound.
@@ -31,10 +35,11 @@ constexpr unsigned int kMaxDownloadRecords = 50;
 constexpr int kIdleSleepUs = 10000;
 constexpr int kSendPauseUs = 1000;
 constexpr int kDataOperatorType = 2;
-constexpr unsigned char kFloatDataType = 8;
 constexpr int kMinAlarmAnswerSize = 20;
 constexpr int kUnknownType = 65535;
 constexpr int kLineStatusVersionMismatch = 65535;
+constexpr int kTriggeredDataMinimumSize = 16;
+constexpr int kTriggeredDataGroupOffset = 8;
 
 enum SendType {
     ActualType = 1,
@@ -80,29 +85,6 @@ CvexByteArray le32Bytes(const std::vector<unsigned int>& values)
         appendLe32(bytes, value);
     }
     return bytes;
-}
-
-// The value field of a parameter or mold set record: the PLC reads code 8 as a float, every
-// other code from the bytes of the value as the storage holds it.
-void appendValueField(CvexByteArray& out, unsigned char dataType, const CvexVariant& value)
-{
-    if (dataType == kFloatDataType) {
-        const auto narrowed = static_cast<float>(value.toDouble());
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &narrowed, sizeof bits);
-        appendLe32(out, bits);
-        return;
-    }
-    out.append(static_cast<const char*>(value.constData()), 4);
-}
-
-void appendRecord(CvexByteArray& out, unsigned int id, unsigned char dataType,
-                  const CvexVariant& value)
-{
-    appendLe32(out, id);
-    out.append(static_cast<char>(dataType));
-    out.append(static_cast<char>(1));
-    appendValueField(out, dataType, value);
 }
 
 CvexAbstractDataStorage* dataStorage()
@@ -166,6 +148,110 @@ void printDroppedPackets(unsigned long long dropped)
     }
 }
 
+// Consecutive IDs as one range: "2001-2050, 2071".
+std::string idRanges(std::vector<unsigned int> ids)
+{
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::ostringstream text;
+    for (std::size_t first = 0; first < ids.size();) {
+        std::size_t last = first;
+        while (last + 1 < ids.size() && ids[last + 1] == ids[last] + 1)
+            ++last;
+        text << (first == 0 ? "" : ", ") << ids[first];
+        if (last > first)
+            text << "-" << ids[last];
+        first = last + 1;
+    }
+    return text.str();
+}
+
+// A pack leaves out the IDs without a stored value, so the PLC's count cannot match; say which
+// once per download rather than once per pack.
+void reportMissingMoldSetValues(const CvexParseMoldBlock& block)
+{
+    CvexAbstractDataStorage* storage = dataStorage();
+    const std::vector<unsigned int> ids = block.dataIDSet().array();
+    if (!storage || ids.empty()) {
+        return;
+    }
+    std::set<unsigned int> held;
+    for (const CvexDataItem& item : storage->dataItems(ids)) {
+        if (!item.value.isNull()) {
+            held.insert(item.dataID);
+        }
+    }
+    std::vector<unsigned int> missing;
+    for (unsigned int id : ids) {
+        if (held.count(id) == 0) {
+            missing.push_back(id);
+        }
+    }
+    if (!missing.empty()) {
+        CvexDiagnostic() << "CvexPlcCommon::packMoldSetData: no stored value for " << missing.size()
+                         << " of " << ids.size() << " mold set IDs: " << idRanges(missing);
+    }
+}
+
+// Called under _stateMutex. The item waits for its reply for one poll period.
+void armDeadline(CvexPlcCommonPrivate& d, DownloadItem item, unsigned int position, bool queued)
+{
+    if (!queued) {
+        d._downloadGuard.clear();
+        if (d._resendTimer) {
+            d._resendTimer->stop();
+        }
+        return;
+    }
+    d._downloadGuard.sent(item, position);
+    if (d._resendTimer) {
+        d._resendTimer->start(d._checkOnlineTime);
+    }
+}
+
+void cancelDeadline(CvexPlcCommonPrivate& d)
+{
+    armDeadline(d, DownloadItem::None, 0, false);
+}
+
+// Called under _stateMutex: the waiting item had its resends; the download waits for the PLC.
+void giveUpWaitingItem(CvexPlcCommonPrivate& d)
+{
+    const CvexPlcDownloadGuard& guard = d._downloadGuard;
+    CvexDiagnostic line;
+    switch (guard.item()) {
+    case DownloadItem::MoldSetPack:
+        line << "CvexPlcCommon::packMoldSetData: mold set pack of " << d._moldBlock.queryPackSize()
+             << " IDs from ID " << d._moldBlock.dataIDSet().array().at(guard.position());
+        d._moldSetPending = true;
+        break;
+    case DownloadItem::MoldSetStatus:
+        line << "CvexPlcCommon::requestMoldSetStatus: mold set status request";
+        d._moldSetPending = true;
+        break;
+    case DownloadItem::Trigger:
+        line << "CvexPlcCommon::requestTrigger: trigger definition of group "
+             << d._triggers.at(guard.position()).groupID();
+        break;
+    case DownloadItem::None:
+        return;
+    }
+    line << " not acknowledged after " << CvexPlcDownloadGuard::MaxResends
+         << " resends; waiting for the PLC";
+    cancelDeadline(d);
+}
+
+bool acknowledgedBefore(const std::vector<CvexParseTrigger>& triggers, unsigned int index,
+                        int groupID)
+{
+    for (unsigned int i = 0; i < index && i < triggers.size(); ++i) {
+        if (static_cast<long long>(triggers[i].groupID()) == groupID) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -211,6 +297,7 @@ CvexPlcCommon::~CvexPlcCommon()
     d->_sourceAddress.reset();
     d->_commData.reset();
     d->_onlineTimer.reset();
+    d->_resendTimer.reset();
     d->_factory.reset();
     d_ptr.reset();
 }
@@ -272,18 +359,29 @@ void CvexPlcCommon::setCommonFile(std::string path)
     }
 
     // The transport is set up outside the lock: the worker thread may be waiting for it.
-    if (d->_udp->bind(sourceAddress, sourcePort, true)) {
-        CvexObject::connect(d->_udp.get(), "readyRead", this, "CvexPlcCommon::processReceive()",
-                            [this] { processReceive(); });
+    if (!d->_udp->bind(sourceAddress, sourcePort, true)) {
+        // Without the socket no reply can arrive: the source stays at line status 0.
+        CvexDiagnostic() << "CvexPlcCommon::setCommonFile: cannot bind " << sourceAddress.toString()
+                         << ":" << sourcePort << ": " << d->_udp->errorString();
+        return;
     }
+    CvexObject::connect(d->_udp.get(), "readyRead", this, "CvexPlcCommon::processReceive()",
+                        [this] { processReceive(); });
     if (!d->_onlineTimer) {
         d->_onlineTimer = std::make_unique<CvexTimer>();
         CvexObject::connect(d->_onlineTimer.get(), "timeOut", this, "CvexPlcCommon::checkOnLine",
                             [this] { checkOnLine(); });
     }
+    if (!d->_resendTimer) {
+        d->_resendTimer = std::make_unique<CvexTimer>();
+        CvexObject::connect(d->_resendTimer.get(), "timeOut", this,
+                            "CvexPlcCommon::checkDownloadDeadline",
+                            [this] { checkDownloadDeadline(); });
+    }
     d->_onlineTimer->start(d->_checkOnlineTime);
     d->_udp->moveToThread(d->_workerThread.get());
     d->_onlineTimer->moveToThread(d->_workerThread.get());
+    d->_resendTimer->moveToThread(d->_workerThread.get());
     moveToThread(d->_workerThread.get());
     d->_workerThread->start(static_cast<CvexThread::Priority>(7));
 }
@@ -335,6 +433,10 @@ void CvexPlcCommon::run()
 void CvexPlcCommon::resetLink()
 {
     CvexPlcCommonPrivate* d = d_func();
+    {
+        StateLock lock(d->_stateMutex);
+        cancelDeadline(*d);
+    }
     d->_lineStatus = 0;
     SendLock lock(d->_sendMutex);
     d->_receiveTimer.restart();
@@ -432,7 +534,7 @@ void CvexPlcCommon::clearSendQueue()
 }
 
 // A refused compose leaves the packet empty; that is no failure of the caller's request.
-bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg)
+bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg, bool* queued)
 {
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
@@ -444,6 +546,9 @@ bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg
     protocol->composeProtocol(packet, in, arg);
     if (!packet.isEmpty()) {
         prepareData(packet);
+    }
+    if (queued) {
+        *queued = !packet.isEmpty();
     }
     return true;
 }
@@ -482,6 +587,9 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
     }
     const int type = datagram.size() > 5 ? readLe16(datagram, 4) : kUnknownType;
     StateLock lock(d->_stateMutex);
+    if (type == TriggeredDataReply && isRepeatedTriggeredData(datagram)) {
+        return;
+    }
     CvexAbstractProtocol* protocol = d->_factory->protocol(type);
     if (!protocol) {
         printMissingProtocol("receiveData", type);
@@ -516,6 +624,32 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
     default:
         break;
     }
+}
+
+bool CvexPlcCommon::isRepeatedTriggeredData(const CvexByteArray& datagram)
+{
+    CvexPlcCommonPrivate* d = d_func();
+    StateLock lock(d->_stateMutex);
+    if (datagram.size() < kTriggeredDataMinimumSize) {
+        return false;
+    }
+    switch (d->_duplicateFilter.check(datagram)) {
+    case CvexPlcDuplicateFilter::Verdict::Repeat:
+        ++d->_duplicatesIgnored;
+        requestTriggerConfirm(
+            static_cast<unsigned int>(readLe16(datagram, kTriggeredDataGroupOffset)));
+        return true;
+    case CvexPlcDuplicateFilter::Verdict::FilterTurnedOff:
+        CvexDiagnostic()
+            << "CvexPlcCommon::receiveData: two different triggered-data packets "
+               "with number "
+            << readLe16(datagram, 6)
+            << "; the PLC does not number its packets, repeats are stored as they come";
+        return false;
+    case CvexPlcDuplicateFilter::Verdict::New:
+        break;
+    }
+    return false;
 }
 
 int CvexPlcCommon::ID(const CvexByteArray& packet) const
@@ -582,8 +716,10 @@ void CvexPlcCommon::startMoldSetDownload()
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
     clearSendQueue();
+    d->_downloadGuard.clear();
     d->_moldBlock.setPackSize(kMoldSetPackSize);
     d->_moldBlock.setStartPos(0);
+    reportMissingMoldSetValues(d->_moldBlock);
     packMoldSetData();
 }
 
@@ -631,9 +767,11 @@ void CvexPlcCommon::packMoldSetData()
         CvexDiagnostic() << "CvexPlcCommon::packMoldSetData: MoldSet Block Data InValid";
         return;
     }
-    if (!composeAndQueue(MoldSetType, CvexByteArray(), &d->_moldBlock)) {
+    bool queued = false;
+    if (!composeAndQueue(MoldSetType, CvexByteArray(), &d->_moldBlock, &queued)) {
         printMissingProtocol("packMoldSetData", MoldSetType);
     }
+    armDeadline(*d, DownloadItem::MoldSetPack, d->_moldBlock.queryStartPos(), queued);
 }
 
 int CvexPlcCommon::downloadMoldSet(const CvexParseMoldBlock& block)
@@ -641,8 +779,10 @@ int CvexPlcCommon::downloadMoldSet(const CvexParseMoldBlock& block)
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
     d->_moldBlock = block;
+    d->_downloadGuard.clear();
     d->_moldBlock.setPackSize(kMoldSetPackSize);
     d->_moldBlock.setStartPos(0);
+    reportMissingMoldSetValues(d->_moldBlock);
     packMoldSetData();
     return 0;
 }
@@ -651,9 +791,14 @@ void CvexPlcCommon::checkMoldSet(int acceptedCount)
 {
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
+    // An acknowledgement no pack waits for (a repeat, or one after the pack was given up)
+    // changes nothing.
+    if (!d->_downloadGuard.isWaitingFor(DownloadItem::MoldSetPack)) {
+        return;
+    }
     const unsigned int pack = d->_moldBlock.queryPackSize();
     if (static_cast<long long>(acceptedCount) != pack) {
-        packMoldSetData();
+        resendWaitingItem();
         return;
     }
     const unsigned long long next =
@@ -674,19 +819,23 @@ void CvexPlcCommon::requestMoldSetStatus()
         return;
     }
     const auto count = static_cast<unsigned int>(d->_moldBlock.dataIDSet().array().size());
-    if (!composeAndQueue(MoldSetStatusType, CvexByteArray::number(count, 10), nullptr)) {
+    bool queued = false;
+    if (!composeAndQueue(MoldSetStatusType, CvexByteArray::number(count, 10), nullptr, &queued)) {
         printMissingProtocol("requestMoldSetStatus", MoldSetStatusType);
     }
+    armDeadline(*d, DownloadItem::MoldSetStatus, 0, queued);
 }
 
 void CvexPlcCommon::checkMoldSetStatus(int heldCount)
 {
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
-    if (!d->_moldBlock.isValid()) {
+    // While the triggers go down the mold set is confirmed: a reply then is a repeat.
+    if (!d->_moldBlock.isValid() || d->_downloadGuard.isWaitingFor(DownloadItem::Trigger)) {
         return;
     }
     const auto count = static_cast<long long>(d->_moldBlock.dataIDSet().array().size());
+    d->_downloadGuard.clear();
     if (heldCount != count) {
         d->_moldBlock.setPackSize(kMoldSetPackSize);
         d->_moldBlock.setStartPos(0);
@@ -708,12 +857,15 @@ void CvexPlcCommon::requestTrigger()
     StateLock lock(d->_stateMutex);
     const unsigned int index = d->_triggerIndex.load();
     if (index >= d->_triggers.size()) {
+        cancelDeadline(*d);
         return;
     }
     CvexParseTrigger trigger = d->_triggers[index];
-    if (!composeAndQueue(TriggerType, CvexByteArray(), &trigger)) {
+    bool queued = false;
+    if (!composeAndQueue(TriggerType, CvexByteArray(), &trigger, &queued)) {
         printMissingProtocol("requestTrigger", TriggerType);
     }
+    armDeadline(*d, DownloadItem::Trigger, index, queued);
 }
 
 void CvexPlcCommon::checkTrigger(int groupID)
@@ -721,13 +873,51 @@ void CvexPlcCommon::checkTrigger(int groupID)
     CvexPlcCommonPrivate* d = d_func();
     StateLock lock(d->_stateMutex);
     const unsigned int index = d->_triggerIndex.load();
-    if (index >= d->_triggers.size()) {
+    if (index >= d->_triggers.size() || !d->_downloadGuard.isWaitingFor(DownloadItem::Trigger)) {
         return;
     }
     if (static_cast<long long>(d->_triggers[index].groupID()) == groupID) {
         d->_triggerIndex.fetch_add(1);
+        requestTrigger();
+    } else if (!acknowledgedBefore(d->_triggers, index, groupID)) {
+        resendWaitingItem();
     }
-    requestTrigger();
+}
+
+void CvexPlcCommon::checkDownloadDeadline()
+{
+    CvexPlcCommonPrivate* d = d_func();
+    StateLock lock(d->_stateMutex);
+    if (d->_downloadGuard.isWaitingFor(DownloadItem::None)) {
+        cancelDeadline(*d);
+    } else if (d->_downloadGuard.isDue(d->_checkOnlineTime)) {
+        resendWaitingItem();
+    }
+}
+
+// The item goes out again, rebuilt from the same cursor, or is given up after its resends.
+void CvexPlcCommon::resendWaitingItem()
+{
+    CvexPlcCommonPrivate* d = d_func();
+    StateLock lock(d->_stateMutex);
+    if (!d->_downloadGuard.takeResend()) {
+        giveUpWaitingItem(*d);
+        return;
+    }
+    ++d->_retransmissions;
+    switch (d->_downloadGuard.item()) {
+    case DownloadItem::MoldSetPack:
+        packMoldSetData();
+        break;
+    case DownloadItem::MoldSetStatus:
+        requestMoldSetStatus();
+        break;
+    case DownloadItem::Trigger:
+        requestTrigger();
+        break;
+    case DownloadItem::None:
+        break;
+    }
 }
 
 int CvexPlcCommon::downloadTrigger(const CvexParseTrigger& trigger)
@@ -832,7 +1022,7 @@ int CvexPlcCommon::downloadParam(const std::map<unsigned int, CvexVariant>& valu
         if (converted.isNull()) {
             continue;
         }
-        appendRecord(records, entry.first, dataType, converted);
+        CvexPlcValueRecord::append(records, entry.first, dataType, converted);
         ++count;
     }
     if (count == 0) {
@@ -849,7 +1039,7 @@ int CvexPlcCommon::downloadParam(unsigned int id, const CvexVariant& value)
     }
     const unsigned char dataType = storage->dataItem(id).dataType;
     CvexByteArray record;
-    appendRecord(record, id, dataType, storage->convertValue(dataType, value));
+    CvexPlcValueRecord::append(record, id, dataType, storage->convertValue(dataType, value));
     return downloadParam(record);
 }
 

@@ -21,14 +21,14 @@ class CvexPlcCommonPrivate;
 
 // The communication source that talks to one PLC over UDP.
 //
-// Ownership: the source owns its socket, endpoints, configuration, online timer, protocol factory
-// and worker thread; destroying it stops both of its threads before any of them is released.
-// Threads: the host constructs it, calls setCommonFile, starts it (CvexThread::start), reads
-// lineStatus() and calls the command operations (uploadParam, downloadParam, downloadAction,
-// downloadMoldSet, downloadTrigger, checkAlarm) from any thread, and destroys it. run() is the
-// sending thread; the reactions to received datagrams and the line status poll run in the worker
-// thread. Every operation may be called from any thread: the configuration and the download state
-// are guarded by one lock of the source, the send queue by another.
+// Ownership: the source owns its socket, endpoints, configuration, online and download deadline
+// timers, protocol factory and worker thread; destroying it stops both of its threads before any of
+// them is released. Threads: the host constructs it, calls setCommonFile, starts it
+// (CvexThread::start), reads lineStatus() and calls the command operations (uploadParam,
+// downloadParam, downloadAction, downloadMoldSet, downloadTrigger, checkAlarm) from any thread, and
+// destroys it. run() is the sending thread; the reactions to received datagrams and the line status
+// poll run in the worker thread. Every operation may be called from any thread: the configuration
+// and the download state are guarded by one lock of the source, the send queue by another.
 class VEX_PLCCOMMON_EXPORT CvexPlcCommon : public CvexAbstractCommSource {
 public:
     explicit CvexPlcCommon(CvexObject* parent = nullptr);
@@ -90,8 +90,14 @@ private:
     bool watchdogExpired(long long cycleTime);
     void startMoldSetDownload();
     void clearSendQueue();
-    // False when the factory has no protocol of `type`; a composed packet is queued.
-    bool composeAndQueue(int type, const CvexByteArray& in, void* arg);
+    // False when the factory has no protocol of `type`; a composed packet is queued, and
+    // `queued` (when given) says whether there was one.
+    bool composeAndQueue(int type, const CvexByteArray& in, void* arg, bool* queued = nullptr);
+    // The download item that waits for its reply goes out again, or is given up.
+    void checkDownloadDeadline();
+    void resendWaitingItem();
+    // A repeat is confirmed again and goes no further.
+    bool isRepeatedTriggeredData(const CvexByteArray& datagram);
     void stopWorkerThread();
 
     std::unique_ptr<CvexPlcCommonPrivate> d_ptr;

@@ -8,12 +8,15 @@
 #include "vexelapsedtimer.h"
 #include "vexmutex.h"
 #include "vexparseplccommon.h"
+#include "vexplcdownloadguard_p.h"
+#include "vexplcduplicatefilter_p.h"
 #include "vexplcprotocolfactory.h"
 #include "vexthread.h"
 #include "vextimer.h"
 #include "vexudp.h"
 
 #include <atomic>
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -69,6 +72,14 @@ public:
     std::vector<CvexParseTrigger> _triggers;
     // Wide enough for any trigger list.
     std::atomic<unsigned int> _triggerIndex{0};
+
+    // Guarded by _stateMutex as well: the download item waiting for its reply and the repeats of
+    // triggered data. The deadline timer delivers its signal in the worker thread.
+    CvexPlcDownloadGuard _downloadGuard;
+    std::unique_ptr<CvexTimer> _resendTimer;
+    CvexPlcDuplicateFilter _duplicateFilter;
+    std::atomic<std::uint64_t> _retransmissions{0};
+    std::atomic<std::uint64_t> _duplicatesIgnored{0};
 
     CvexRecursiveMutex _stateMutex;
 };

@@ -5,6 +5,7 @@
 #include "vexparseplccommon.h"
 #include "vexplcbytes_p.h"
 #include "vexplcprotocol_p.h"
+#include "vexplcvaluerecord.h"
 
 #include <vector>
 
@@ -15,20 +16,6 @@ constexpr unsigned int MoldRecordArea = 1460;
 // Records are staged in the area above; a larger pack is cut so that the PLC's acknowledgement
 // is compared with what was really sent.
 constexpr unsigned int MaxMoldRecords = MoldRecordArea / PlcRecords::RecordSize;
-// The data type code whose values travel as single-precision floats.
-constexpr unsigned char FloatTypeCode = 8;
-
-void appendMoldRecord(CvexByteArray& records, const CvexDataItem& item)
-{
-    PlcBytes::putU32(records, item.dataID);
-    records.append(static_cast<char>(item.dataType));
-    records.append(static_cast<char>(PlcRecords::ValidState));
-    if (item.dataType == FloatTypeCode) {
-        PlcBytes::putU32(records, PlcBytes::floatBits(static_cast<float>(item.value.toDouble())));
-        return;
-    }
-    records.append(static_cast<const char*>(item.value.constData()), 4);
-}
 } // namespace
 
 CvexPlcMoldSetProtocol::CvexPlcMoldSetProtocol()
@@ -73,7 +60,7 @@ int CvexPlcMoldSetProtocol::composeProtocol(CvexByteArray& out, const CvexByteAr
     for (const CvexDataItem& item : items) {
         if (item.value.isNull() || count == MaxMoldRecords)
             continue;
-        appendMoldRecord(records, item);
+        CvexPlcValueRecord::append(records, item.dataID, item.dataType, item.value);
         ++count;
     }
     d->stampPacketNumber();

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace Orrery {
@@ -37,16 +38,20 @@ CvexUdpPrivate::~CvexUdpPrivate()
 
 bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool exclusive)
 {
-    if (address.isNull())
-        return false;
     Watch started;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
+        if (address.isNull()) {
+            _error = EADDRNOTAVAIL;
+            return false;
+        }
         // Binding again moves the socket to the new endpoint.
         closeLocked();
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0)
+        if (fd < 0) {
+            _error = errno;
             return false;
+        }
         const int one = 1;
         if (!exclusive)
             ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
@@ -55,6 +60,7 @@ bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool 
         socklen_t length = sizeof(bound);
         if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
             ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+            _error = errno;
             ::close(fd);
             return false;
         }
@@ -91,6 +97,12 @@ void CvexUdpPrivate::detachOwner()
         q = nullptr;
     }
     close();
+}
+
+int CvexUdpPrivate::error() const
+{
+    const std::lock_guard<std::mutex> lock(_mutex);
+    return _error;
 }
 
 bool CvexUdpPrivate::isBound() const
@@ -174,6 +186,8 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
             sent = ::sendto(_fd, data ? data : &none, static_cast<std::size_t>(size), MSG_NOSIGNAL,
                             reinterpret_cast<const sockaddr*>(&peer), sizeof(peer));
         } while (sent < 0 && errno == EINTR);
+        if (sent < 0)
+            _error = errno;
     }
     postWatch(started);
     return sent < 0 ? -1 : sent;
@@ -344,6 +358,17 @@ void CvexUdp::close()
 bool CvexUdp::isBound() const
 {
     return d_udp->isBound();
+}
+
+int CvexUdp::error() const
+{
+    return d_udp->error();
+}
+
+std::string CvexUdp::errorString() const
+{
+    const int error = d_udp->error();
+    return error == 0 ? std::string() : std::system_category().message(error);
 }
 
 CvexAddress CvexUdp::localAddress() const

@@ -8,6 +8,7 @@
 #include "vexobject.h"
 
 #include <memory>
+#include <string>
 
 namespace Orrery {
 
@@ -32,6 +33,10 @@ public:
     bool bind(const CvexAddress& address, unsigned short port, bool exclusive = true);
     void close();
     bool isBound() const;
+    // The system's reason for the last failed bind or send: its error number (0 while nothing
+    // failed) and its text ("Address already in use").
+    int error() const;
+    std::string errorString() const;
     CvexAddress localAddress() const;
     unsigned short localPort() const;
 

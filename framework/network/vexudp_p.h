@@ -42,6 +42,7 @@ public:
     void resume();
 
     bool isBound() const;
+    int error() const;
     CvexAddress localAddress() const;
     unsigned short localPort() const;
     long long pendingDatagramSize() const;
@@ -82,6 +83,8 @@ private:
     std::shared_ptr<CvexUdpBinding> _binding;
     // The watch of the current generation waits for a listener rather than for the socket.
     bool _resting = false;
+    // The system's error number of the last failed bind or send; 0 before any failure.
+    int _error = 0;
 };
 
 } // namespace Orrery

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -162,11 +163,17 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     EXPECT_EQ(receiver.readDatagram(nullptr, 4), -1);
 
     CvexUdp other;
+    EXPECT_EQ(other.error(), 0);
+    EXPECT_EQ(other.errorString(), "");
     EXPECT_FALSE(other.bind(loopback, receiver.localPort(), true));
     EXPECT_FALSE(other.isBound());
+    EXPECT_EQ(other.error(), EADDRINUSE);
+    EXPECT_EQ(other.errorString(), "Address already in use");
     EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
+    EXPECT_EQ(other.errorString(), "Cannot assign requested address");
     // An "IP" of the common file that is no address must not fall back to every interface.
     EXPECT_FALSE(other.bind(CvexAddress("local host"), 0, true));
+    EXPECT_EQ(other.error(), EADDRNOTAVAIL);
     EXPECT_FALSE(other.isBound());
     // Closing releases the port.
     const unsigned short port = receiver.localPort();

@@ -17,13 +17,6 @@ using Orrery::CvexPlcCommon;
 
 using HostTest = PlcCommonTest;
 
-template <typename Record> Record fromJson(const char* json)
-{
-    rapidjson::Document document;
-    document.Parse(json);
-    return Record(document);
-}
-
 std::string le32Hex(uint32_t value)
 {
     const char bytes[] = {static_cast<char>(value), static_cast<char>(value >> 8),

@@ -6,10 +6,12 @@
 #include "plcpeer.h"
 #include "vexcontroldatafactory.h"
 #include "vexdbstoragefactory.h"
+#include "vexparseplccommon.h"
 #include "vexplccommon.h"
 #include "vextestsupport.h"
 
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 
 #include <atomic>
 #include <chrono>
@@ -52,6 +54,7 @@ inline std::string jsonList(const std::vector<unsigned int>& values)
 // A common file; by default one block of the 120 stored mold set items and three triggers.
 struct CommonFile {
     unsigned int cycleTime = kCycleTime;
+    uint16_t sourcePort = 0;
     bool withHost = true;
     bool withLineStatus = true;
     bool withActual = true;
@@ -60,7 +63,8 @@ struct CommonFile {
     std::vector<std::pair<unsigned int, std::vector<unsigned int>>> triggers{
         {1, {301}}, {2, {302, 303}}, {3, {304}}};
 
-    // The source's "Src" endpoint is 127.0.0.1 port 0: the system picks its port when it binds.
+    // The source's "Src" endpoint is 127.0.0.1 port 0 unless told otherwise: the system picks its
+    // port when it binds.
     std::string text(uint16_t hostPort) const
     {
         const auto endpoint = [](const char* key, uint16_t port) {
@@ -68,7 +72,7 @@ struct CommonFile {
                    "\": { \"IP\": \"127.0.0.1\", \"Port\": " + std::to_string(port) + " }";
         };
         std::ostringstream text;
-        text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5" << endpoint("Src", 0)
+        text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5" << endpoint("Src", sourcePort)
              << (withHost ? endpoint("Host", hostPort) : "") << " } }";
         if (withLineStatus)
             text << ",\n { \"Type\": { \"ID\": 7, \"CycleTime\": " << cycleTime << " } }";
@@ -91,6 +95,13 @@ struct CommonFile {
         return text.str();
     }
 };
+
+template <typename Record> Record fromJson(const char* json)
+{
+    rapidjson::Document document;
+    document.Parse(json);
+    return Record(document);
+}
 
 class PlcCommonTest : public ::testing::Test {
 protected:

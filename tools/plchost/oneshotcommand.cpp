@@ -57,12 +57,6 @@ bool parseUnsigned(const std::string& text, unsigned int* value)
     return true;
 }
 
-void appendLe32(Orrery::CvexByteArray& out, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        out.append(static_cast<char>((value >> shift) & 0xFFu));
-}
-
 void say(const std::string& line)
 {
     std::cout << "plchost: " << line << std::endl;
@@ -76,26 +70,6 @@ std::string secondsText(double seconds)
 }
 
 } // namespace
-
-Orrery::CvexByteArray OneShotCommand::parameterRecord(unsigned int id, unsigned int dataType,
-                                                      const Orrery::CvexVariant& value)
-{
-    Orrery::CvexByteArray record;
-    appendLe32(record, id);
-    record.append(static_cast<char>(dataType));
-    record.append(static_cast<char>(1)); // state: valid
-    uint32_t raw = 0;
-    if (dataType == 7 || dataType == 8) {
-        const float narrowed = static_cast<float>(value.toDouble());
-        std::memcpy(&raw, &narrowed, sizeof raw);
-    } else if (value.type() == Orrery::CvexVariant::UInt) {
-        raw = value.toUInt();
-    } else {
-        raw = static_cast<uint32_t>(value.toInt()); // two's complement; the PLC reads the low bytes
-    }
-    appendLe32(record, raw);
-    return record;
-}
 
 OneShotCommand::OneShotCommand(Options options) : _options(std::move(options)) {}
 
@@ -269,21 +243,16 @@ int OneShotCommand::upload(HostSession& session)
 
 int OneShotCommand::download(HostSession& session)
 {
-    // The records are built here rather than from the storage's conversion, which sends a
-    // float of data type 7 as the first bytes of a double: each value goes out exactly as its
-    // item's data type code reads it.
-    Orrery::CvexByteArray records;
-    size_t inPack = 0;
-    for (const auto& [id, value] : _values) {
-        records.append(parameterRecord(id, _items.find(id)->dataType, value));
-        if (++inPack == kMaxParametersPerPacket) {
-            session.source().downloadParam(records);
-            records.clear();
-            inPack = 0;
+    std::map<unsigned int, Orrery::CvexVariant> pack;
+    for (const auto& entry : _values) {
+        pack.insert(entry);
+        if (pack.size() == kMaxParametersPerPacket) {
+            session.source().downloadParam(pack);
+            pack.clear();
         }
     }
-    if (inPack > 0)
-        session.source().downloadParam(records);
+    if (!pack.empty())
+        session.source().downloadParam(pack);
     std::vector<unsigned int> ids;
     for (const auto& entry : _values)
         ids.push_back(entry.first);

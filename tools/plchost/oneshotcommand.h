@@ -25,11 +25,6 @@ public:
     // did not come in time, a value read back differs or an action failed; 2 for bad input.
     int execute();
 
-    // One 10-byte parameter record: ID, data type code, state 1 and the value's 4 bytes as the
-    // code reads them (codes 7 and 8: a 32-bit float; the others: the integer, little-endian).
-    static Orrery::CvexByteArray parameterRecord(unsigned int id, unsigned int dataType,
-                                                 const Orrery::CvexVariant& value);
-
 private:
     bool resolveIDs(std::vector<unsigned int>* ids) const;
     bool resolveAssignments(std::map<unsigned int, Orrery::CvexVariant>* values) const;

@@ -95,9 +95,12 @@ int run(const vexsim::SimOptions& options)
     KeyReader keys;
     using Clock = vexsim::SimRunner::Clock;
     const auto start = Clock::now();
-    const auto duration = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(options.durationSeconds));
-    while (!stopRequested && (options.durationSeconds <= 0 || Clock::now() - start < duration)) {
+    // Compared in double seconds: a duration as large as 1e10 s overflows the clock's ticks.
+    const auto elapsedSeconds = [&start] {
+        return std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    while (!stopRequested &&
+           (options.durationSeconds <= 0 || elapsedSeconds() < options.durationSeconds)) {
         runner.step();
         if (alarmRequested) {
             alarmRequested = 0;

@@ -34,6 +34,10 @@ constexpr size_t kMaxTriggerGroups = 32;
 constexpr uint16_t kCurveGroupBase = 100;
 constexpr uint16_t kCurveContinues = 1;
 constexpr uint16_t kCurveLast = 3;
+// A group's next buffer goes out this long after the previous one was confirmed: the PLC's send
+// cycle. Confirmations the host sends for a repeated datagram come within it and find nothing
+// in flight, so they cannot settle a buffer the host never received.
+constexpr std::chrono::milliseconds kConfirmSettle{100};
 constexpr uint16_t kStatusMemoryOverflow = 0xFFFF;
 constexpr uint16_t kStatusConfigureError = 0xFFDF;
 constexpr uint16_t kStatusDataRequestError = 0xFFDE;
@@ -162,7 +166,7 @@ void PlcSimulatorPrivate::dispatch(const std::string& datagram, uint16_t type,
         answer = answerTrigger(datagram, now);
         break;
     case kTriggerConfirmation:
-        confirmTriggered(datagram);
+        confirmTriggered(datagram, now);
         break;
     case kAlarmAnswer:
         answerAlarm(datagram);
@@ -353,20 +357,22 @@ std::string PlcSimulatorPrivate::answerTrigger(const std::string& datagram, Cloc
     return reply::triggerAck(group, status, failed, nextNumber());
 }
 
-void PlcSimulatorPrivate::confirmTriggered(const std::string& datagram)
+void PlcSimulatorPrivate::confirmTriggered(const std::string& datagram, Clock::time_point now)
 {
     uint16_t group = 0;
     if (!readU16(datagram, 8, group)) {
         ++counters.malformed;
         return;
     }
-    // A confirmation names only the group: it settles the oldest packet of that group.
+    // A confirmation names only the group: it settles the group's buffer in flight, and only
+    // that one. One that comes while none is in flight is a surplus one.
     const auto it =
         std::find_if(outstanding.begin(), outstanding.end(),
                      [group](const Outstanding& entry) { return entry.group == group; });
-    if (it == outstanding.end())
+    if (it == outstanding.end() || !it->sent)
         return;
     outstanding.erase(it);
+    lastConfirmed[group] = now;
     ++counters.triggeredConfirmed;
 }
 
@@ -504,15 +510,31 @@ void PlcSimulatorPrivate::fireShot(Clock::time_point now, std::vector<std::strin
 void PlcSimulatorPrivate::sendTriggered(uint16_t group, std::string bytes, Clock::time_point now,
                                         std::vector<std::string>& out)
 {
-    ++counters.triggeredSent;
-    out.push_back(bytes);
-    outstanding.push_back({group, std::move(bytes), now, 0});
+    outstanding.push_back({group, std::move(bytes), false, now, 0});
+    sendNextBuffers(now, out);
+}
+
+// One buffer per group in flight, as a PLC that resends its buffer until it is confirmed.
+void PlcSimulatorPrivate::sendNextBuffers(Clock::time_point now, std::vector<std::string>& out)
+{
+    std::set<uint16_t> busy;
+    for (Outstanding& entry : outstanding) {
+        if (!busy.insert(entry.group).second || entry.sent)
+            continue;
+        const auto confirmed = lastConfirmed.find(entry.group);
+        if (confirmed != lastConfirmed.end() && now - confirmed->second < kConfirmSettle)
+            continue;
+        entry.sent = true;
+        entry.sentAt = now;
+        ++counters.triggeredSent;
+        out.push_back(entry.bytes);
+    }
 }
 
 void PlcSimulatorPrivate::resendUnconfirmed(Clock::time_point now, std::vector<std::string>& out)
 {
     for (auto it = outstanding.begin(); it != outstanding.end();) {
-        if (now - it->sentAt < options.confirmTimeout) {
+        if (!it->sent || now - it->sentAt < options.confirmTimeout) {
             ++it;
             continue;
         }
@@ -577,6 +599,7 @@ std::vector<std::string> PlcSimulator::advance(Clock::time_point now)
         d->nextShot = std::max(d->nextShot + d->options.shotInterval, now);
     }
     d->resendUnconfirmed(now, out);
+    d->sendNextBuffers(now, out);
     if (d->options.alarmInterval.count() > 0 && now >= d->nextAlarm) {
         out.push_back(d->raiseAlarm());
         d->nextAlarm = std::max(d->nextAlarm + d->options.alarmInterval, now);

@@ -36,9 +36,12 @@ public:
         Ready      // mold set confirmed and trigger table complete
     };
 
+    // A triggered-data buffer: sent when it is the first of its group, then resent unchanged
+    // until confirmed.
     struct Outstanding {
         uint16_t group;
         std::string bytes;
+        bool sent;
         Clock::time_point sentAt;
         int resends;
     };
@@ -57,7 +60,7 @@ public:
     std::string answerMoldSetStatus(const std::string& datagram, Clock::time_point now);
     void subscribe(const std::string& datagram, Clock::time_point now);
     std::string answerTrigger(const std::string& datagram, Clock::time_point now);
-    void confirmTriggered(const std::string& datagram);
+    void confirmTriggered(const std::string& datagram, Clock::time_point now);
     void answerAlarm(const std::string& datagram);
     std::string answerReadParam(const std::string& datagram);
     std::string answerWriteParam(const std::string& datagram);
@@ -68,6 +71,7 @@ public:
     void sendTriggered(uint16_t group, std::string bytes, Clock::time_point now,
                        std::vector<std::string>& out);
     void resendUnconfirmed(Clock::time_point now, std::vector<std::string>& out);
+    void sendNextBuffers(Clock::time_point now, std::vector<std::string>& out);
     std::string raiseAlarm();
 
     SimulatorOptions options;
@@ -89,6 +93,7 @@ public:
     std::map<uint16_t, TriggerDefinition> triggers;
     Clock::time_point lastDefinition;
     std::deque<Outstanding> outstanding;
+    std::map<uint16_t, Clock::time_point> lastConfirmed; // by group
 
     std::vector<uint32_t> actualIDs;
     std::chrono::milliseconds actualCycle{0};

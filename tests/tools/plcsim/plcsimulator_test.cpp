@@ -186,7 +186,7 @@ TEST_F(Simulator, AcknowledgesTriggerDefinitionsWithTheirGroupAndFailedIDs)
     EXPECT_EQ(sim->triggerDataIDs(5), (std::vector<uint32_t>{4102}));
 }
 
-TEST_F(Simulator, ShotSendsDataGroupsAndCurvesAndResendsUntilConfirmed)
+TEST_F(Simulator, ShotSendsOneBufferPerGroupAndResendsItUnchangedUntilConfirmed)
 {
     vexsim::ItemTable items;
     items.add({4002, "Cycle counter", 6, 4, 0, false});
@@ -196,32 +196,45 @@ TEST_F(Simulator, ShotSendsDataGroupsAndCurvesAndResendsUntilConfirmed)
     make(options, items);
     bringUp();
     now += 2000ms;
-    const auto data = ofType(sim->advance(now), 1018);
-    ASSERT_EQ(data.size(), 4u) << "one data packet and a curve of three";
-    EXPECT_EQ(wordAt(data[0], 8), 2);
-    EXPECT_EQ(wordAt(data[0], 14), 2);
-    EXPECT_EQ(dwordAt(data[0], 24), 4002u);
-    EXPECT_EQ(dwordAt(data[0], 28), 1u) << "the counter item carries the shot number as u32";
-    for (size_t i = 1; i < 4; ++i) {
-        EXPECT_EQ(wordAt(data[i], 8), 101);
-        EXPECT_EQ(wordAt(data[i], 10), i == 3 ? 3 : 1) << "only the last packet closes";
-        EXPECT_EQ(wordAt(data[i], 14), 240);
-        EXPECT_EQ(data[i].size(), 16u + 240 * 4 + 2);
-    }
+    const auto first = ofType(sim->advance(now), 1018);
+    ASSERT_EQ(first.size(), 2u) << "the data packet and the curve's first buffer";
+    EXPECT_EQ(wordAt(first[0], 8), 2);
+    EXPECT_EQ(wordAt(first[0], 14), 2);
+    EXPECT_EQ(dwordAt(first[0], 24), 4002u);
+    EXPECT_EQ(dwordAt(first[0], 28), 1u) << "the counter item carries the shot number as u32";
+    EXPECT_EQ(wordAt(first[1], 8), 101);
+    EXPECT_NE(wordAt(first[1], 6), wordAt(first[0], 6)) << "every packet has its own number";
     send(host::confirmation(2));
     send(host::confirmation(101));
-    EXPECT_EQ(sim->unconfirmedTriggered(), 2u);
+    send(host::confirmation(101)); // for a repeat: nothing is in flight to settle
+    EXPECT_EQ(sim->counters().triggeredConfirmed, 2u);
 
-    now += 499ms;
+    // The curve's buffers follow one by one, a send cycle after each confirmation.
+    now += 99ms;
     EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
     now += 1ms;
-    EXPECT_EQ(ofType(sim->advance(now), 1018), (std::vector<std::string>{data[2], data[3]}))
-        << "the unconfirmed curve packets go out again unchanged";
+    const auto second = ofType(sim->advance(now), 1018);
+    ASSERT_EQ(second.size(), 1u);
+    now += 500ms;
+    EXPECT_EQ(ofType(sim->advance(now), 1018), second) << "resent unchanged, number included";
     send(host::confirmation(101));
+    now += 100ms;
+    const auto third = ofType(sim->advance(now), 1018);
+    ASSERT_EQ(third.size(), 1u);
+    std::vector<std::string> curve{first[1], second[0], third[0]};
+    for (size_t i = 0; i < curve.size(); ++i) {
+        EXPECT_EQ(wordAt(curve[i], 8), 101);
+        EXPECT_EQ(wordAt(curve[i], 10), i == 2 ? 3 : 1) << "only the last packet closes";
+        EXPECT_EQ(wordAt(curve[i], 14), 240);
+        EXPECT_EQ(curve[i].size(), 16u + 240 * 4 + 2);
+    }
     now += 500ms;
-    EXPECT_EQ(ofType(sim->advance(now), 1018), (std::vector<std::string>{data[3]}));
+    EXPECT_EQ(ofType(sim->advance(now), 1018), third);
     now += 500ms;
-    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty()) << "given up after two resends";
+    EXPECT_EQ(ofType(sim->advance(now), 1018), third);
+    now += 500ms; // the next shot is due too
+    const auto later = ofType(sim->advance(now), 1018);
+    EXPECT_EQ(std::count(later.begin(), later.end(), third[0]), 0) << "given up after two resends";
     EXPECT_EQ(sim->counters().triggeredConfirmed, 3u);
     EXPECT_EQ(sim->counters().triggeredResent, 3u);
     EXPECT_EQ(sim->counters().triggeredAbandoned, 1u);

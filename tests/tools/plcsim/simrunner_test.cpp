@@ -143,4 +143,24 @@ TEST_F(Runner, PortInUseIsReported)
                   ": Address already in use (the PLC endpoint, --bind)");
 }
 
+TEST_F(Runner, LargeDurationKeepsThePlcRunning)
+{
+    const std::string port = std::to_string(vextest::freeUdpPorts(1)[0]);
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", "127.0.0.1:" + port, "--host",
+                                    "127.0.0.1:" + std::to_string(host.port()), "--duration",
+                                    "1e10", "--alarm-interval", "0"});
+    const std::string request =
+        vextest::bytes("99 88 14 00 07 00 01 00 01 00 01 00 2C 01 00 00 05 00 88 66");
+    std::string reply;
+    // The first request may come before plcsim listens; one answer shows that it runs.
+    for (int attempt = 0; attempt < 3 && reply.empty(); ++attempt) {
+        host.sendTo(static_cast<unsigned int>(std::stoul(port)), request);
+        reply = receiveType(1007);
+    }
+    EXPECT_FALSE(reply.empty());
+    const vextest::ProcessResult result = sim.stop();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("plcsim: datagrams in "), std::string::npos) << result.err;
+}
+
 } // namespace
