@@ -6,8 +6,9 @@
 #include "vexabstractprotocol.h"
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
-#include "vextime.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -18,6 +19,7 @@ namespace {
 
 using StateLock = std::lock_guard<CvexRecursiveMutex>;
 using SendLock = std::lock_guard<CvexMutex>;
+using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxPacketSize = 1460;
 // About one second of sending: a flood of replies cannot grow memory without bound.
@@ -28,8 +30,9 @@ constexpr long long kDropReportIntervalMs = 1000;
 constexpr int kMaxDatagramsPerDelivery = 256;
 constexpr unsigned int kMoldSetPackSize = 50;
 constexpr unsigned int kMaxDownloadRecords = 50;
-constexpr int kIdleSleepUs = 10000;
-constexpr int kSendPauseUs = 1000;
+constexpr std::chrono::milliseconds kSendPause{1};
+// A shorter CycleTime would reset the link at every pass and keep the sending thread spinning.
+constexpr long long kMinWatchdogMs = 10;
 constexpr int kDataOperatorType = 2;
 constexpr unsigned char kFloatDataType = 8;
 constexpr int kMinAlarmAnswerSize = 20;
@@ -202,6 +205,7 @@ CvexPlcCommon::CvexPlcCommon(CvexObject* parent)
 CvexPlcCommon::~CvexPlcCommon()
 {
     _stopRequested = true;
+    wakeSendingThread();
     quit();
     wait();
     stopWorkerThread();
@@ -312,15 +316,12 @@ void CvexPlcCommon::run()
             return;
         }
         // setCommonFile is refused while this thread runs, so the cycle cannot change.
-        cycleTime = d->_commData->lineStatus().cycleTime();
+        cycleTime = std::max<long long>(d->_commData->lineStatus().cycleTime(), kMinWatchdogMs);
     }
     resetLink();
     for (;;) {
-        if (sendNextPacket()) {
-            CvexTime::usleep(kSendPauseUs);
-        } else {
-            CvexTime::usleep(kIdleSleepUs);
-        }
+        waitForWork(cycleTime);
+        sendNextPacket();
         reportDroppedPackets();
         if (_stopRequested) {
             exec();
@@ -342,6 +343,40 @@ void CvexPlcCommon::resetLink()
     d->_lineStatusRequest.clear();
 }
 
+// Returns once a datagram may leave, stop is requested or the watchdog is due. Nothing else wakes
+// the thread, so an idle source sleeps between its line status polls, and a packet queued into an
+// idle source leaves at once unless the previous datagram left less than 1 ms ago.
+void CvexPlcCommon::waitForWork(long long cycleTime)
+{
+    CvexPlcCommonPrivate* d = d_func();
+    std::unique_lock<CvexMutex> lock(d->_sendMutex);
+    while (!_stopRequested) {
+        const long long silence = d->_receiveTimer.elapsed();
+        if (silence >= cycleTime) {
+            return;
+        }
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point watchdogDue = now + std::chrono::milliseconds(cycleTime - silence);
+        const bool hasPacket = !d->_lineStatusRequest.isEmpty() || !d->_sendQueue.empty();
+        if (hasPacket && now >= d->_nextSendAllowed) {
+            return;
+        }
+        d->_sendWakeup.wait_until(lock, hasPacket ? std::min(d->_nextSendAllowed, watchdogDue)
+                                                  : watchdogDue);
+    }
+}
+
+// The flag is read under the lock by the waiting thread: taking the lock once before notifying
+// makes sure it is either not yet checked or already waiting.
+void CvexPlcCommon::wakeSendingThread()
+{
+    CvexPlcCommonPrivate* d = d_func();
+    {
+        SendLock lock(d->_sendMutex);
+    }
+    d->_sendWakeup.notify_all();
+}
+
 // The line status request goes before the queue's packets; one datagram per call.
 bool CvexPlcCommon::sendNextPacket()
 {
@@ -360,6 +395,7 @@ bool CvexPlcCommon::sendNextPacket()
         }
     }
     sendData(packet);
+    d->_nextSendAllowed = Clock::now() + kSendPause;
     return true;
 }
 
@@ -415,6 +451,7 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
         SendLock lock(d->_sendMutex);
         if (d->_sendQueue.size() < kSendQueueCapacity) {
             d->_sendQueue.push_back(packet);
+            d->_sendWakeup.notify_one();
             return;
         }
         ++d->_droppedPackets;
@@ -547,6 +584,7 @@ void CvexPlcCommon::checkOnLine()
     // An earlier request that is still unsent is superseded by this one.
     SendLock sendLock(d->_sendMutex);
     d->_lineStatusRequest = packet;
+    d->_sendWakeup.notify_one();
 }
 
 void CvexPlcCommon::checkLineStatus(int status)

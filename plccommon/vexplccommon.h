@@ -85,6 +85,8 @@ private:
     const CvexPlcCommonPrivate* d_func() const { return d_ptr.get(); }
 
     void resetLink();
+    void waitForWork(long long cycleTime);
+    void wakeSendingThread();
     bool sendNextPacket();
     void reportDroppedPackets();
     bool watchdogExpired(long long cycleTime);
