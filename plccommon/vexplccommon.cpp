@@ -28,6 +28,7 @@ constexpr long long kDropReportIntervalMs = 1000;
 // After this many datagrams processReceive hands control back to the event loop, so that the
 // online timer keeps its period under a flood.
 constexpr int kMaxDatagramsPerDelivery = 256;
+constexpr int kMaxDatagramSize = 65507;
 constexpr unsigned int kMoldSetPackSize = 50;
 constexpr unsigned int kMaxDownloadRecords = 50;
 constexpr std::chrono::milliseconds kSendPause{1};
@@ -490,23 +491,24 @@ bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg
 
 void CvexPlcCommon::processReceive()
 {
+    CvexPlcCommonPrivate* d = d_func();
     // The pointer is set before the worker thread is first started and never replaced.
-    CvexUdp* udp = d_func()->_udp.get();
+    CvexUdp* udp = d->_udp.get();
     if (!udp) {
         return;
     }
-    for (int handled = 0; handled < kMaxDatagramsPerDelivery && udp->hasPendingDatagrams();
-         ++handled) {
-        const long long announced = udp->pendingDatagramSize();
-        if (announced < 0) {
+    // One receive call per datagram into a buffer that fits any datagram: asking for the size
+    // first would double the system calls.
+    std::vector<char>& buffer = d->_receiveBuffer;
+    buffer.resize(kMaxDatagramSize);
+    for (int handled = 0; handled < kMaxDatagramsPerDelivery; ++handled) {
+        const long long read = udp->readDatagram(buffer.data(), kMaxDatagramSize);
+        if (read >= 0) {
+            receiveData(CvexByteArray(buffer.data(), static_cast<int>(read)));
+        } else if (!udp->hasPendingDatagrams()) {
+            // A failed read is either an empty socket or a network error reported in its place.
             break;
         }
-        std::vector<char> buffer(static_cast<std::size_t>(announced) + 1);
-        const long long read = udp->readDatagram(buffer.data(), announced);
-        if (read < 0) {
-            continue;
-        }
-        receiveData(CvexByteArray(buffer.data(), static_cast<int>(read)));
     }
 }
 

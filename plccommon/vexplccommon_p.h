@@ -78,6 +78,9 @@ public:
     std::atomic<unsigned int> _triggerIndex{0};
 
     CvexRecursiveMutex _stateMutex;
+
+    // Used by the worker thread only: every received datagram is read into it.
+    std::vector<char> _receiveBuffer;
 };
 
 } // namespace Orrery
