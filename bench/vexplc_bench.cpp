@@ -214,51 +214,76 @@ uint32_t le32(const std::string& bytes, size_t pos)
     return value;
 }
 
-// A started source talking to a peer that answers like a PLC holding its mold set: polls with 3,
-// mold set packs with their count, the status request with the count asked, parameter reads
-// with a counter.
+uint16_t typeOf(const std::string& bytes)
+{
+    return bytes.size() > 5 ? static_cast<uint16_t>(le32(bytes, 4) & 0xFFFF) : 0xFFFF;
+}
+
+// A started source and a PLC that answers it like the echo of the ping-pong baseline: one thread,
+// blocking on its socket. It answers polls with 3 (the mold set is held), mold set packs with
+// their count, the status request with the count asked, parameter reads with a counter.
 struct Link {
     explicit Link(unsigned int cycleTime, unsigned int moldCount = 10)
-        : file(commonText(peer.port(), cycleTime, moldCount))
+        : file(commonText(plc.port(), cycleTime, moldCount))
     {
-        peer.setHandler([this](const vexsim::Datagram& datagram) { answer(datagram); });
         source = std::make_unique<CvexPlcCommon>();
         source->setCommonFile(file.path());
         source->sendData(Orrery::CvexByteArray("link", 4));
-        waitUntil([&] { return !peer.received().empty(); });
+        std::string bytes;
+        sourcePort = plc.receive(bytes);
+        responder = std::thread([this] { answerUntilStopped(); });
         source->start();
         waitUntil([&] { return source->lineStatus() == 3; });
     }
-    ~Link() { peer.setHandler({}); }
-
-    void answer(const vexsim::Datagram& datagram)
+    ~Link()
     {
-        switch (datagram.type()) {
+        source.reset();
+        stop = true;
+        responder.join();
+    }
+
+    void answerUntilStopped()
+    {
+        std::string bytes;
+        while (!stop) {
+            if (plc.receive(bytes))
+                answer(bytes);
+        }
+    }
+    void answer(const std::string& bytes)
+    {
+        switch (typeOf(bytes)) {
         case 7:
-            if (answerPolls)
-                peer.send(reply::lineStatus(3));
-            lastReply = Clock::now().time_since_epoch().count();
+            if (answerPolls) {
+                plc.sendTo(sourcePort, reply::lineStatus(3));
+                lastReply = Clock::now().time_since_epoch().count();
+            }
             break;
         case 9:
-            peer.send(reply::moldSetAck(static_cast<uint16_t>(le32(datagram.bytes, 10) & 0xFFFF)));
+            plc.sendTo(sourcePort, reply::moldSetAck(static_cast<uint16_t>(le32(bytes, 10))));
             break;
         case 8:
-            peer.send(reply::moldSetStatus(static_cast<int32_t>(le32(datagram.bytes, 12))));
+            plc.sendTo(sourcePort, reply::moldSetStatus(static_cast<int32_t>(le32(bytes, 12))));
+            ++statusRequests;
             break;
         case 2:
-            peer.send(reply::readParam({{le32(datagram.bytes, 12), 6, 1, ++paramValue}}));
+            plc.sendTo(sourcePort, reply::readParam({{le32(bytes, 12), 6, 1, ++paramValue}}));
             break;
         default:
             break;
         }
     }
 
-    vexsim::PlcPeer peer;
+    Socket plc;
+    uint16_t sourcePort = 0;
     TempFile file;
+    std::atomic<bool> stop{false};
     std::atomic<bool> answerPolls{true};
     std::atomic<uint32_t> paramValue{0};
+    std::atomic<int> statusRequests{0};
     std::atomic<Clock::rep> lastReply{0};
     std::unique_ptr<CvexPlcCommon> source;
+    std::thread responder;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -422,10 +447,10 @@ void measureMoldSet()
     const Orrery::CvexParseMoldBlock block = config.moldSet().moldList().at(1);
     double best = 1e9;
     for (int run = 0; run < 3; ++run) {
-        const size_t statusRequests = link.peer.count(8);
+        const int statusRequests = link.statusRequests;
         const auto start = Clock::now();
         link.source->downloadMoldSet(block);
-        link.peer.waitForCount(8, statusRequests + 1, 10s);
+        waitUntil([&] { return link.statusRequests > statusRequests; }, 10s, 500us);
         best = std::min(best, micros(Clock::now() - start) / 1000.0);
     }
     print("moldset_10000_values", best, "ms");
