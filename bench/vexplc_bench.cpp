@@ -577,9 +577,14 @@ void measureManySources()
     const long rssBefore = statusField("VmRSS:");
     const long threadsBefore = statusField("Threads:");
     std::vector<std::unique_ptr<CvexPlcCommon>> sources;
+    // Each source receives a reply, so that what receiving allocates is counted too.
+    std::string bytes;
     for (int i = 0; i < kSources; ++i) {
         sources.push_back(std::make_unique<CvexPlcCommon>());
         sources.back()->setCommonFile(file.path());
+        sources.back()->sendData(Orrery::CvexByteArray("link", 4));
+        if (const uint16_t port = plc.receive(bytes))
+            plc.sendTo(port, reply::lineStatus(3));
         sources.back()->start();
     }
     std::this_thread::sleep_for(1500ms);

@@ -346,8 +346,9 @@ void CvexPlcCommon::run()
     tightenTimerSlack();
     resetLink();
     for (;;) {
-        waitForWork(cycleTime);
-        sendNextPacket();
+        if (waitForWork(cycleTime)) {
+            sendNextPacket();
+        }
         reportDroppedPackets();
         if (_stopRequested) {
             exec();
@@ -369,17 +370,18 @@ void CvexPlcCommon::resetLink()
     d->_lineStatusRequest.clear();
 }
 
-// Returns once a datagram may leave, stop is requested or the watchdog is due. Nothing else wakes
-// the thread, so an idle source sleeps between its line status polls, and a packet queued into an
-// idle source leaves at once unless the previous datagram left less than 1 ms ago.
-void CvexPlcCommon::waitForWork(long long cycleTime)
+// Returns true once a datagram may leave, false when stop is requested or the watchdog is due
+// (no datagram leaves past the watchdog's deadline). Nothing else wakes the thread, so an idle
+// source sleeps between its line status polls, and a packet queued into an idle source leaves at
+// once unless the previous datagram left less than 1 ms ago.
+bool CvexPlcCommon::waitForWork(long long cycleTime)
 {
     CvexPlcCommonPrivate* d = d_func();
     std::unique_lock<CvexMutex> lock(d->_sendMutex);
     while (!_stopRequested) {
         const long long silence = d->_receiveTimer.elapsed();
         if (silence >= cycleTime) {
-            return;
+            return false;
         }
         const Clock::time_point now = Clock::now();
         const Clock::time_point watchdogDue = now + std::chrono::milliseconds(cycleTime - silence);
@@ -387,7 +389,7 @@ void CvexPlcCommon::waitForWork(long long cycleTime)
         if (!hasPacket) {
             d->_sendWakeup.wait_until(lock, watchdogDue);
         } else if (now >= d->_nextSendAllowed) {
-            return;
+            return true;
         } else if (d->_nextSendAllowed - now > kPauseSpin) {
             d->_sendWakeup.wait_until(lock,
                                       std::min(d->_nextSendAllowed - kPauseSpin, watchdogDue));
@@ -397,6 +399,7 @@ void CvexPlcCommon::waitForWork(long long cycleTime)
             lock.lock();
         }
     }
+    return false;
 }
 
 // The flag is read under the lock by the waiting thread: taking the lock once before notifying

@@ -85,7 +85,7 @@ private:
     const CvexPlcCommonPrivate* d_func() const { return d_ptr.get(); }
 
     void resetLink();
-    void waitForWork(long long cycleTime);
+    bool waitForWork(long long cycleTime);
     void wakeSendingThread();
     bool sendNextPacket();
     void reportDroppedPackets();
