@@ -80,6 +80,7 @@ bool readList(const rapidjson::Value& value, std::vector<Word>& list, Convert co
 {
     if (!value.IsArray() || value.Empty())
         return false;
+    list.reserve(list.size() + value.Size());
     for (const auto& element : value.GetArray()) {
         Word word{};
         if (!convert(element, word))
@@ -888,12 +889,12 @@ void CvexParsePlcCommon::parseTypedSection(const rapidjson::Value& type)
     case 9:
         _moldSet = CvexParseMoldSet(type);
         break;
-    case 17: {
-        CvexParseTrigger trigger(type);
-        if (trigger.isValid())
-            _triggers.push_back(trigger);
+    case 17:
+        // Built in its place in the list: a trigger holds lists of its own.
+        _triggers.emplace_back(type);
+        if (!_triggers.back().isValid())
+            _triggers.pop_back();
         break;
-    }
     default:
         break;
     }

@@ -7,13 +7,18 @@
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
 #include "vexplcvaluerecord.h"
-#include "vextime.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 namespace Orrery {
 
@@ -22,6 +27,7 @@ namespace {
 using StateLock = std::lock_guard<CvexRecursiveMutex>;
 using SendLock = std::lock_guard<CvexMutex>;
 using DownloadItem = CvexPlcDownloadGuard::Item;
+using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxPacketSize = 1460;
 // About one second of sending: a flood of replies cannot grow memory without bound.
@@ -30,10 +36,15 @@ constexpr long long kDropReportIntervalMs = 1000;
 // After this many datagrams processReceive hands control back to the event loop, so that the
 // online timer keeps its period under a flood.
 constexpr int kMaxDatagramsPerDelivery = 256;
+constexpr int kMaxDatagramSize = 65507;
 constexpr unsigned int kMoldSetPackSize = 50;
 constexpr unsigned int kMaxDownloadRecords = 50;
-constexpr int kIdleSleepUs = 10000;
-constexpr int kSendPauseUs = 1000;
+constexpr std::chrono::milliseconds kSendPause{1};
+// A timed wait wakes up to about 100 us late; in a burst the pause ends by spinning for the last
+// stretch instead, so that a mold set download keeps close to one pack per millisecond.
+constexpr std::chrono::microseconds kPauseSpin{100};
+// A shorter CycleTime would reset the link at every pass and keep the sending thread spinning.
+constexpr long long kMinWatchdogMs = 10;
 constexpr int kDataOperatorType = 2;
 constexpr int kMinAlarmAnswerSize = 20;
 constexpr int kUnknownType = 65535;
@@ -123,6 +134,22 @@ CvexParseMoldBlock firstMoldBlock(const std::map<unsigned int, CvexParseMoldBloc
 {
     const auto found = blocks.find(1);
     return found != blocks.end() ? found->second : CvexParseMoldBlock();
+}
+
+// The pause between two datagrams is a timed wait, which the system's default timer slack of
+// 50 us would stretch on every datagram of a burst.
+void tightenTimerSlack()
+{
+#ifdef __linux__
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
+
+void spinUntil(Clock::time_point end)
+{
+    while (Clock::now() < end) {
+        std::this_thread::yield();
+    }
 }
 
 // Called under _sendMutex: the number of drops to report now, at most once per interval.
@@ -288,6 +315,7 @@ CvexPlcCommon::CvexPlcCommon(CvexObject* parent)
 CvexPlcCommon::~CvexPlcCommon()
 {
     _stopRequested = true;
+    wakeSendingThread();
     quit();
     wait();
     stopWorkerThread();
@@ -410,14 +438,13 @@ void CvexPlcCommon::run()
             return;
         }
         // setCommonFile is refused while this thread runs, so the cycle cannot change.
-        cycleTime = d->_commData->lineStatus().cycleTime();
+        cycleTime = std::max<long long>(d->_commData->lineStatus().cycleTime(), kMinWatchdogMs);
     }
+    tightenTimerSlack();
     resetLink();
     for (;;) {
-        if (sendNextPacket()) {
-            CvexTime::usleep(kSendPauseUs);
-        } else {
-            CvexTime::usleep(kIdleSleepUs);
+        if (waitForWork(cycleTime)) {
+            sendNextPacket();
         }
         reportDroppedPackets();
         if (_stopRequested) {
@@ -444,6 +471,49 @@ void CvexPlcCommon::resetLink()
     d->_lineStatusRequest.clear();
 }
 
+// Returns true once a datagram may leave, false when stop is requested or the watchdog is due
+// (no datagram leaves past the watchdog's deadline). Nothing else wakes the thread, so an idle
+// source sleeps between its line status polls, and a packet queued into an idle source leaves at
+// once unless the previous datagram left less than 1 ms ago.
+bool CvexPlcCommon::waitForWork(long long cycleTime)
+{
+    CvexPlcCommonPrivate* d = d_func();
+    std::unique_lock<CvexMutex> lock(d->_sendMutex);
+    while (!_stopRequested) {
+        const long long silence = d->_receiveTimer.elapsed();
+        if (silence >= cycleTime) {
+            return false;
+        }
+        const Clock::time_point now = Clock::now();
+        const Clock::time_point watchdogDue = now + std::chrono::milliseconds(cycleTime - silence);
+        const bool hasPacket = !d->_lineStatusRequest.isEmpty() || !d->_sendQueue.empty();
+        if (!hasPacket) {
+            d->_sendWakeup.wait_until(lock, watchdogDue);
+        } else if (now >= d->_nextSendAllowed) {
+            return true;
+        } else if (d->_nextSendAllowed - now > kPauseSpin) {
+            d->_sendWakeup.wait_until(lock,
+                                      std::min(d->_nextSendAllowed - kPauseSpin, watchdogDue));
+        } else {
+            lock.unlock();
+            spinUntil(d->_nextSendAllowed);
+            lock.lock();
+        }
+    }
+    return false;
+}
+
+// The flag is read under the lock by the waiting thread: taking the lock once before notifying
+// makes sure it is either not yet checked or already waiting.
+void CvexPlcCommon::wakeSendingThread()
+{
+    CvexPlcCommonPrivate* d = d_func();
+    {
+        SendLock lock(d->_sendMutex);
+    }
+    d->_sendWakeup.notify_all();
+}
+
 // The line status request goes before the queue's packets; one datagram per call.
 bool CvexPlcCommon::sendNextPacket()
 {
@@ -462,6 +532,7 @@ bool CvexPlcCommon::sendNextPacket()
         }
     }
     sendData(packet);
+    d->_nextSendAllowed = Clock::now() + kSendPause;
     return true;
 }
 
@@ -517,6 +588,7 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
         SendLock lock(d->_sendMutex);
         if (d->_sendQueue.size() < kSendQueueCapacity) {
             d->_sendQueue.push_back(packet);
+            d->_sendWakeup.notify_one();
             return;
         }
         ++d->_droppedPackets;
@@ -558,21 +630,22 @@ bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg
 
 void CvexPlcCommon::processReceive()
 {
+    CvexPlcCommonPrivate* d = d_func();
     // The pointer is set before the worker thread is first started and never replaced.
-    CvexUdp* udp = d_func()->_udp.get();
+    CvexUdp* udp = d->_udp.get();
     if (!udp) {
         return;
     }
-    for (int handled = 0; handled < kMaxDatagramsPerDelivery && udp->hasPendingDatagrams();
-         ++handled) {
-        const long long announced = udp->pendingDatagramSize();
-        if (announced < 0) {
-            break;
-        }
-        std::vector<char> buffer(static_cast<std::size_t>(announced) + 1);
-        const long long read = udp->readDatagram(buffer.data(), announced);
+    // One receive call per datagram into a buffer that fits any datagram: asking for the size
+    // first would double the system calls.
+    std::vector<char>& buffer = d->_receiveBuffer;
+    buffer.resize(kMaxDatagramSize);
+    for (int handled = 0; handled < kMaxDatagramsPerDelivery; ++handled) {
+        const long long read = udp->readDatagram(buffer.data(), kMaxDatagramSize);
+        // A failed read is an empty socket or a network error in place of a datagram; the socket
+        // announces the datagrams that may still wait behind an error once more.
         if (read < 0) {
-            continue;
+            break;
         }
         receiveData(CvexByteArray(buffer.data(), static_cast<int>(read)));
     }
@@ -681,6 +754,7 @@ void CvexPlcCommon::checkOnLine()
     // An earlier request that is still unsent is superseded by this one.
     SendLock sendLock(d->_sendMutex);
     d->_lineStatusRequest = packet;
+    d->_sendWakeup.notify_one();
 }
 
 void CvexPlcCommon::checkLineStatus(int status)

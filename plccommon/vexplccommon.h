@@ -26,9 +26,11 @@ class CvexPlcCommonPrivate;
 // them is released. Threads: the host constructs it, calls setCommonFile, starts it
 // (CvexThread::start), reads lineStatus() and calls the command operations (uploadParam,
 // downloadParam, downloadAction, downloadMoldSet, downloadTrigger, checkAlarm) from any thread, and
-// destroys it. run() is the sending thread; the reactions to received datagrams and the line status
-// poll run in the worker thread. Every operation may be called from any thread: the configuration
-// and the download state are guarded by one lock of the source, the send queue by another.
+// destroys it. run() is the sending thread, which sleeps until there is something to send, a stop
+// or a watchdog deadline; the reactions to received datagrams, the line status poll and the
+// download deadline run in the worker thread. Every operation may be called from any thread: the
+// configuration and the download state are guarded by one lock of the source, the send queue by
+// another.
 class VEX_PLCCOMMON_EXPORT CvexPlcCommon : public CvexAbstractCommSource {
 public:
     explicit CvexPlcCommon(CvexObject* parent = nullptr);
@@ -85,6 +87,8 @@ private:
     const CvexPlcCommonPrivate* d_func() const { return d_ptr.get(); }
 
     void resetLink();
+    bool waitForWork(long long cycleTime);
+    void wakeSendingThread();
     bool sendNextPacket();
     void reportDroppedPackets();
     bool watchdogExpired(long long cycleTime);

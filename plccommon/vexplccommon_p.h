@@ -16,6 +16,8 @@
 #include "vexudp.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -65,6 +67,11 @@ public:
     unsigned long long _droppedPackets = 0;
     CvexElapsedTimer _dropReportTimer;
     CvexMutex _sendMutex;
+    // The sending thread sleeps on it until a packet is queued, the line status slot is filled,
+    // stop is requested or the watchdog's deadline comes.
+    std::condition_variable_any _sendWakeup;
+    // Used by the sending thread only: the PLC needs at least 1 ms between two datagrams.
+    std::chrono::steady_clock::time_point _nextSendAllowed{};
 
     bool _moldSetPending = true;
     std::atomic<int> _lineStatus{0};
@@ -82,6 +89,9 @@ public:
     std::atomic<std::uint64_t> _duplicatesIgnored{0};
 
     CvexRecursiveMutex _stateMutex;
+
+    // Used by the worker thread only: every received datagram is read into it.
+    std::vector<char> _receiveBuffer;
 };
 
 } // namespace Orrery

@@ -129,12 +129,12 @@ template <typename Visit> int forEachValidRecord(const CvexByteArray& payload, V
 
 int storeValueRecords(const CvexByteArray& payload)
 {
+    // Looked up once per reply: the factory takes a lock of its own on every call.
+    CvexAbstractDataStorage* storage = CvexDBStorageFactory::instance()->get(2);
     return forEachValidRecord(
-        payload, [](std::uint32_t id, std::uint8_t typeCode, const unsigned char* value) {
+        payload, [storage](std::uint32_t id, std::uint8_t typeCode, const unsigned char* value) {
             const CvexVariant decoded = decodeValue(typeCode, value);
-            if (decoded.isNull())
-                return;
-            if (CvexAbstractDataStorage* storage = CvexDBStorageFactory::instance()->get(2))
+            if (!decoded.isNull() && storage)
                 storage->setValue(id, decoded, 1);
         });
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "vexfile.h"
 
+#include <limits>
+
 namespace Orrery {
 
 namespace {
@@ -17,6 +19,18 @@ const char* fopenMode(int mode)
     default:
         return nullptr;
     }
+}
+
+// Bytes from the current position to the end; -1 when the file cannot tell.
+long long remainingSize(std::FILE* file)
+{
+    const long position = std::ftell(file);
+    if (position < 0 || std::fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    const long end = std::ftell(file);
+    if (std::fseek(file, position, SEEK_SET) != 0 || end < position)
+        return -1;
+    return end - position;
 }
 
 } // namespace
@@ -53,6 +67,15 @@ CvexByteArray CvexFile::readAll()
     CvexByteArray content;
     if (!_file || !(openMode() & ReadOnly))
         return content;
+    // A file whose size is known is read in one piece into one allocation; whatever is left
+    // (a file that grew, or one without a size) follows in chunks.
+    const long long expected = remainingSize(_file);
+    if (expected > 0 && expected < std::numeric_limits<int>::max()) {
+        content = CvexByteArray(static_cast<int>(expected), '\0');
+        const std::size_t got =
+            std::fread(content.data(), 1, static_cast<std::size_t>(expected), _file);
+        content.resize(static_cast<int>(got));
+    }
     char chunk[4096];
     std::size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof(chunk), _file)) > 0)

@@ -36,3 +36,23 @@ TEST(CvexFile, WrittenBytesReadBackWholeAndAMissingFileDoesNotOpen)
     EXPECT_FALSE(missing.isOpen());
     EXPECT_TRUE(missing.readAll().isEmpty());
 }
+
+// A file of known size comes in one piece; one whose size the system does not tell (a /proc
+// file reports 0) still comes whole through the chunks.
+TEST(CvexFile, ReadAllTakesLargeFilesAndFilesWithoutASize)
+{
+    std::string large(200000, '\0');
+    for (size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>((i * 7919u) >> 3);
+    const vextest::TempFile file(large);
+    CvexFile reader(CvexString::fromUtf8(file.path().c_str(), -1));
+    ASSERT_TRUE(reader.open(CvexDevice::ReadOnly));
+    EXPECT_EQ(reader.readAll().toStdString(), large);
+    EXPECT_TRUE(reader.readAll().isEmpty());
+
+    CvexFile unsized(CvexString("/proc/self/status"));
+    ASSERT_TRUE(unsized.open(CvexDevice::ReadOnly));
+    const std::string status = unsized.readAll().toStdString();
+    EXPECT_EQ(status.rfind("Name:", 0), 0u) << status.substr(0, 40);
+    EXPECT_NE(status.find("\nPid:"), std::string::npos);
+}
