@@ -36,6 +36,7 @@
 #include "vexdbstoragefactory.h"
 
 // The common file
+#include "vexparseissue.h"
 #include "vexparseplccommon.h"
 
 // Packet protocols
