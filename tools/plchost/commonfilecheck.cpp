@@ -11,6 +11,8 @@
 
 namespace plchost {
 
+using vextools::JsonFile;
+
 namespace {
 
 std::string endpointText(const EndpointFacts& endpoint)
