@@ -57,5 +57,7 @@
 
 // The communication source
 #include "vexplccommon.h"
+#include "vexplcevent.h"
+#include "vexplcstatistics.h"
 
 #endif // VEXPLC_H

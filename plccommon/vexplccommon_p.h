@@ -8,6 +8,7 @@
 #include "vexelapsedtimer.h"
 #include "vexmutex.h"
 #include "vexparseplccommon.h"
+#include "vexplcmonitor_p.h"
 #include "vexplcprotocolfactory.h"
 #include "vexthread.h"
 #include "vextimer.h"
@@ -71,6 +72,8 @@ public:
     std::atomic<unsigned int> _triggerIndex{0};
 
     CvexRecursiveMutex _stateMutex;
+
+    CvexPlcMonitor _monitor;
 };
 
 } // namespace Orrery
