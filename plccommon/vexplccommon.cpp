@@ -559,9 +559,11 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
             static_cast<CvexPlcActionProtocol*>(protocol)->replyStates(datagram));
         break;
     case AlarmReply:
-        if (datagram.size() >= kMinAlarmAnswerSize) {
+        if (result >= 0 && datagram.size() > 12) {
             d->_monitor.post(CvexPlcEvent::AlarmReceived, result,
                              static_cast<unsigned char>(datagram.at(12)));
+        }
+        if (datagram.size() >= kMinAlarmAnswerSize) {
             requestAlarm(static_cast<unsigned int>(result),
                          static_cast<unsigned char>(datagram.at(12)));
         }

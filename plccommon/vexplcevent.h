@@ -19,7 +19,7 @@ public:
         MoldSetRefused,          // the status check failed; code: values sent, value: values held
         TriggerAcknowledged,     // code: group; value: definitions acknowledged so far
         TriggerRefused,          // code: group, value: the non-zero status of the PLC's answer
-        AlarmReceived,           // code: alarm number, value: alarm byte
+        AlarmReceived,           // code: (first) alarm number, value: its alarm byte
         TriggeredDataStored,     // code: group
         CurveSaved,              // code: curve number, value: records in the saved curve
         ParameterReplyStored,    // code: reply type (1002 read, 1003 write), value: records

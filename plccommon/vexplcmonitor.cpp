@@ -138,6 +138,8 @@ void CvexPlcMonitor::actionRequested(std::vector<unsigned int> codes)
 
 void CvexPlcMonitor::actionAnswered(const std::vector<std::uint32_t>& states)
 {
+    if (states.empty())
+        return;
     std::vector<unsigned int> codes;
     {
         const std::lock_guard<std::mutex> lock(_eventMutex);

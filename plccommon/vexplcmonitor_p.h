@@ -52,7 +52,8 @@ public:
     void triggerProgress(unsigned int acknowledged, unsigned int total);
     // Remembers the codes of an action request, to name them in ActionAnswered.
     void actionRequested(std::vector<unsigned int> codes);
-    // One ActionAnswered per state, paired with the oldest unanswered request.
+    // One ActionAnswered per state, paired with the oldest unanswered request; a reply without
+    // states answers none.
     void actionAnswered(const std::vector<std::uint32_t>& states);
 
     // Reports what a parsed reply did, from its type, the parser's result and its bytes.

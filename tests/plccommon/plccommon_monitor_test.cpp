@@ -144,18 +144,23 @@ TEST_F(MonitorTest, StatisticsMatchWhatThePeerCounted)
     sendReply(reply::alarm({{1, 10}}));
     sendReply(reply::triggeredData(5, {{401, 7}}));
     sendReply(reply::readParam({{401, 6, 1, 9}}));
+    sendReply(reply::curve(103, 1, {1, 2, 3, 4, 5, 6, 7, 8}));
+    sendReply(reply::curve(103, 3, {9, 10}));
+    source->downloadAction(std::vector<unsigned int>{7, 9});
+    ASSERT_TRUE(peer.waitForCount(6, 1, kDeadline));
+    sendReply(reply::action({1, 0x80000002u}));
     sendReply(reply::common(1999, 0, 0, 0, ""));
     sendReply(std::string("\x88\x55\x14\x00", 4));
     std::string unmarked = reply::triggerAck(1);
     unmarked[0] = '\x99';
     sendReply(unmarked);
-    ASSERT_TRUE(peer.waitForCount(2018, 1, kDeadline));
+    ASSERT_TRUE(peer.waitForCount(2018, 3, kDeadline));
     ASSERT_TRUE(wantReplies(repliedByType()));
     // A datagram is counted once the socket took it, which may be after the peer has it.
     ASSERT_TRUE(vextest::waitUntil(
         [&] {
             const auto sent = source->statistics().sentByType;
-            return countOf(sent, 2018) == 1 && countOf(sent, 2004) == 1;
+            return countOf(sent, 2018) == 3 && countOf(sent, 2004) == 1;
         },
         kDeadline));
 
@@ -175,8 +180,9 @@ TEST_F(MonitorTest, StatisticsMatchWhatThePeerCounted)
     EXPECT_GE(s.msSinceLastDatagram, 0);
     EXPECT_LT(s.msSinceLastDatagram, static_cast<std::int64_t>(kDeadline.count()));
 
-    // Sent: the start-up chain exactly, the "link" datagram without a type, the two answers.
-    for (const int type : {1, 8, 9, 17, 2004, 2018})
+    // Sent: the start-up chain exactly, the "link" datagram without a type, the action and the
+    // answers.
+    for (const int type : {1, 6, 8, 9, 17, 2004, 2018})
         EXPECT_EQ(countOf(s.sentByType, type), peer.count(static_cast<uint16_t>(type))) << type;
     EXPECT_EQ(countOf(s.sentByType, -1), 1u);
     EXPECT_EQ(countOf(s.sentByType, 9), 3u);
@@ -190,9 +196,11 @@ TEST_F(MonitorTest, StatisticsMatchWhatThePeerCounted)
 
     const Events events = source->takeEvents();
     EXPECT_EQ(shown(events, {CvexPlcEvent::AlarmReceived, CvexPlcEvent::TriggeredDataStored,
-                             CvexPlcEvent::ParameterReplyStored}),
+                             CvexPlcEvent::ParameterReplyStored, CvexPlcEvent::CurveSaved,
+                             CvexPlcEvent::ActionAnswered}),
               (std::vector<std::string>{"AlarmReceived 10 1", "TriggeredDataStored 5 0",
-                                        "ParameterReplyStored 1002 1"}));
+                                        "ParameterReplyStored 1002 1", "CurveSaved 3 3",
+                                        "ActionAnswered 7 1", "ActionAnswered 9 2147483650"}));
 }
 
 // A host that never drains keeps the newest 4095 events behind one EventsDropped that counts
