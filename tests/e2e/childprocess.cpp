@@ -71,6 +71,23 @@ bool BackgroundProcess::waitFor(std::chrono::milliseconds timeout)
     }
 }
 
+bool BackgroundProcess::waitForOutput(const std::string& text,
+                                      std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (readFile(_folder.path() + "/out").find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void BackgroundProcess::signal(int number) const
+{
+    kill(_pid, number);
+}
+
 ProcessResult BackgroundProcess::stop(std::chrono::milliseconds timeout)
 {
     if (_stopped)

@@ -6,7 +6,7 @@
 #include "hostmonitor.h"
 #include "hostplan.h"
 #include "hostsession.h"
-#include "libraryoutput.h"
+#include "librarylines.h"
 #include "vexabstractcommsource.h"
 #include "vexdbstoragefactory.h"
 
@@ -294,31 +294,18 @@ int OneShotCommand::action(HostSession& session)
 {
     const std::vector<unsigned int>& codes = _codes;
     // The states are reported only as the library's "state: N" lines; watch them pass.
-    LibraryOutput output;
-    char pattern[] = "/tmp/plchost-action-XXXXXX";
-    const int fd = mkstemp(pattern);
-    if (fd >= 0)
-        close(fd);
-    std::string error;
-    if (fd < 0 || !output.divert(pattern, &error)) {
-        std::cerr << "plchost: cannot watch the library's lines: " << error << "\n";
-        return 2;
-    }
+    LibraryLines lines;
     std::vector<std::string> states;
     auto collect = [&] {
-        for (const std::string& line : output.newLines()) {
-            const std::string echo = line + "\n";
-            if (::write(output.terminalFd(), echo.data(), echo.size()) < 0)
-                break;
-            if (line.compare(0, 7, "state: ") == 0)
-                states.push_back(line.substr(7));
+        for (const LibraryLine& line : lines.take()) {
+            std::cout << line.text << std::endl;
+            if (line.text.compare(0, 7, "state: ") == 0)
+                states.push_back(line.text.substr(7));
         }
         return states.size() >= codes.size();
     };
     session.source().downloadAction(codes);
     const bool answered = waitFor(_options.timeout, collect);
-    output.restore();
-    std::remove(pattern);
     size_t failed = 0;
     for (size_t i = 0; i < states.size() && i < codes.size(); ++i) {
         const unsigned long state = std::strtoul(states[i].c_str(), nullptr, 10);

@@ -5,16 +5,19 @@
 #include "hostmonitor.h"
 #include "hostsession.h"
 #include "itemdictionary.h"
-#include "libraryoutput.h"
+#include "librarylines.h"
 #include "livescreen.h"
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <deque>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -23,46 +26,57 @@ namespace plchost {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_stopSignal = 0;
 
-void requestStop(int)
+void requestStop(int signal)
 {
-    g_stopRequested = 1;
+    g_stopSignal = signal;
 }
 
+// SIGINT, SIGTERM and SIGHUP end the run with its summary; a closed output (SIGPIPE) is seen as
+// a failed write instead, so that the summary still reaches the log.
 class StopSignals {
 public:
     StopSignals()
     {
-        g_stopRequested = 0;
+        g_stopSignal = 0;
         struct sigaction action {};
         action.sa_handler = requestStop;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &_previousInt);
-        sigaction(SIGTERM, &action, &_previousTerm);
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+            sigaction(kStopSignals[i], &action, &_previous[i]);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, &_previousPipe);
     }
     ~StopSignals()
     {
-        sigaction(SIGINT, &_previousInt, nullptr);
-        sigaction(SIGTERM, &_previousTerm, nullptr);
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+            sigaction(kStopSignals[i], &_previous[i], nullptr);
+        sigaction(SIGPIPE, &_previousPipe, nullptr);
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction _previousInt {};
-    struct sigaction _previousTerm {};
+    static constexpr std::array<int, 3> kStopSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> _previous{};
+    struct sigaction _previousPipe {};
 };
 
-void writeAll(int fd, const std::string& text)
+// False when the reader has gone away.
+bool writeAll(int fd, const std::string& text)
 {
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
-            return;
+            return false;
         done += static_cast<size_t>(n);
     }
+    return true;
 }
 
 bool prepareFolder(const std::string& folder)
@@ -80,7 +94,7 @@ bool prepareFolder(const std::string& folder)
 std::string secondsText(double seconds)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%g s", seconds);
+    std::snprintf(text, sizeof text, "%g s", std::round(seconds * 10) / 10);
     return text;
 }
 
@@ -106,64 +120,83 @@ bool RunCommand::prepare()
         return false;
     }
     _plan = HostPlan::fromConfig(*check.config());
-    return prepareFolder(_options.outputFolder);
+    return prepareFolder(_options.outputFolder) && openLog();
+}
+
+bool RunCommand::openLog()
+{
+    const std::string path = _options.outputFolder + "/plchost.log";
+    _log.open(path, std::ios::app);
+    if (!_log) {
+        std::cerr << "plchost: cannot write the run log " << path << ": " << std::strerror(errno)
+                  << "\n";
+        return false;
+    }
+    return true;
 }
 
 int RunCommand::execute()
 {
+    // Caught from the start: the parser speaks while the file is checked.
+    LibraryLines libraryLines;
     if (!prepare())
         return 2;
     _plain = _options.plain || !isatty(STDOUT_FILENO);
-    // The library's lines go to a file in both modes: the screen shows the latest, plain mode
-    // passes them on, and both read what they tell about trigger acknowledgements.
-    LibraryOutput libraryOutput;
-    const std::string logPath = _options.outputFolder + "/library.log";
-    std::string error;
-    if (!libraryOutput.divert(logPath, &error)) {
-        std::cerr << "plchost: " << error << "\n";
-        return 2;
-    }
-    _outFd = libraryOutput.terminalFd();
+    write(wallClockStamp(), "run of " + _options.commonFile + " with " + _options.itemsFile, false);
     StopSignals signals;
     HostSession session;
     if (!session.start(_options.commonFile, _plan, &_items)) {
-        libraryOutput.restore();
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
     HostMonitor monitor(_plan, _items, _options.outputFolder);
-    const bool screen = !_plain;
-    watch(session, monitor, libraryOutput);
+    watch(session, monitor, libraryLines);
     for (const std::string& line : monitor.summary())
         say(line);
-    if (screen)
-        say("library lines: " + logPath);
-    const MonitorView& view = monitor.view();
-    if (view.onlineAt < 0) {
-        std::cerr << "plchost: the link never came up in "
-                  << secondsText(std::round(view.now * 10) / 10) << " (state " << view.lineStatus
-                  << ": " << HostMonitor::linkMeaning(view.lineStatus)
-                  << "): " << HostMonitor::whyOffline(view.lineStatus, _plan, _options.commonFile)
-                  << "\n";
+    if (!_plain)
+        say("log: " + _options.outputFolder + "/plchost.log");
+    if (g_stopSignal != 0)
+        return 128 + g_stopSignal;
+    if (_outputClosed)
+        return 128 + SIGPIPE;
+    if (monitor.view().onlineAt < 0) {
+        const std::string message = closingMessage(monitor);
+        write(wallClockStamp(), message, false);
+        std::cerr << "plchost: " << message << "\n";
         return 1;
     }
     return 0;
 }
 
-void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput& libraryOutput)
+std::string RunCommand::closingMessage(const HostMonitor& monitor) const
+{
+    const MonitorView& view = monitor.view();
+    int highest = 0;
+    for (const LinkChange& change : view.link)
+        highest = std::max(highest, change.state);
+    const std::string head = "the link never came up in " + secondsText(view.now) + " (state " +
+                             std::to_string(view.lineStatus) + ": " +
+                             HostMonitor::linkMeaning(view.lineStatus) + "): ";
+    // A PLC that answered at some point is not "silent", whatever the last state says.
+    const int telling = highest > 0 ? highest : view.lineStatus;
+    return head + HostMonitor::whyOffline(telling, _plan, _options.commonFile);
+}
+
+void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines& libraryLines)
 {
     if (_plain)
         say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
             (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
-    LiveScreen screen(libraryOutput.terminalFd());
+    LiveScreen screen(STDOUT_FILENO);
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
     for (int tick = 0;; ++tick) {
         const double now = elapsed();
-        const bool last = g_stopRequested || (_options.duration > 0 && now >= _options.duration);
-        passLibraryLines(monitor, libraryOutput, now);
+        const bool last = g_stopSignal != 0 || _outputClosed ||
+                          (_options.duration > 0 && now >= _options.duration);
+        passLibraryLines(monitor, libraryLines, now);
         show(monitor.poll(session.lineStatus(), now), now);
         if (!_plain && (last || tick % kPollsPerFrame == 0))
             drawScreen(monitor, screen);
@@ -173,39 +206,40 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput
     }
     // What the source stored after the last poll (up to its stop) still belongs in the summary.
     session.stop();
-    const bool plain = _plain;
-    _plain = true; // from here on every line goes out as it comes
     screen.finish();
-    if (plain)
-        passLibraryLines(monitor, libraryOutput, elapsed());
-    else
-        libraryOutput.newLines(); // already in the log; the screen is gone
-    const auto lastEvents = monitor.poll(monitor.view().lineStatus, elapsed());
-    libraryOutput.restore();
-    _outFd = STDOUT_FILENO;
-    show(lastEvents, elapsed());
-    if (g_stopRequested)
-        say("stopped by signal");
+    _plain = true; // from here on every line goes out as it comes
+    passLibraryLines(monitor, libraryLines, elapsed());
+    show(monitor.poll(monitor.view().lineStatus, elapsed()), elapsed());
+    if (g_stopSignal != 0)
+        say("stopped by signal " + std::to_string(g_stopSignal));
 }
 
-void RunCommand::passLibraryLines(HostMonitor& monitor, LibraryOutput& libraryOutput, double now)
+void RunCommand::passLibraryLines(HostMonitor& monitor, LibraryLines& libraryLines, double now)
 {
-    const std::vector<std::string> lines = libraryOutput.newLines();
-    for (const std::string& line : lines) {
-        if (_plain) {
-            writeAll(_outFd, line + "\n");
-            continue;
+    std::vector<std::string> texts;
+    for (LibraryLine& line : libraryLines.take()) {
+        write(line.stamp, "library: " + line.text, _plain && _options.verbose);
+        if (!_plain && _options.verbose) {
+            _libraryLines.push_back(line.text);
+            if (_libraryLines.size() > kRecentLinesShown)
+                _libraryLines.pop_front();
         }
-        _libraryLines.push_back(line);
-        if (_libraryLines.size() > kRecentLinesShown)
-            _libraryLines.pop_front();
+        texts.push_back(std::move(line.text));
     }
-    show(monitor.noteLibraryLines(lines), now);
+    show(monitor.noteLibraryLines(texts), now);
 }
 
-void RunCommand::say(const std::string& line) const
+void RunCommand::say(const std::string& line)
 {
-    writeAll(_outFd, "plchost: " + line + "\n");
+    write(wallClockStamp(), "plchost: " + line, true);
+}
+
+void RunCommand::write(const std::string& stamp, const std::string& line, bool toOutput)
+{
+    _log << stamp << " " << line << "\n";
+    _log.flush();
+    if (toOutput && !_outputClosed && !writeAll(STDOUT_FILENO, stamp + " " + line + "\n"))
+        _outputClosed = true;
 }
 
 void RunCommand::show(const std::vector<std::string>& events, double now)
@@ -215,6 +249,7 @@ void RunCommand::show(const std::vector<std::string>& events, double now)
             say(event);
             continue;
         }
+        write(wallClockStamp(), "plchost: " + event, false);
         char stamp[24];
         std::snprintf(stamp, sizeof stamp, "%6.1f s  ", now);
         _recentEvents.push_back(stamp + event);

@@ -21,6 +21,7 @@ struct SimOptions {
     std::string itemsPath;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     SimulatorOptions simulator = withAlarms();
     FaultOptions faults;
 
