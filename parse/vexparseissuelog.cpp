@@ -28,9 +28,11 @@ void appendSegment(std::string& path, const char* key, std::size_t length)
     }
 }
 
+constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+
 // Where a noted value sits: its place in document order and its JSON pointer.
 struct Place {
-    std::size_t order = CvexParseIssueLog::noOffset;
+    std::size_t order = notFound;
     std::string path;
 };
 
@@ -197,7 +199,7 @@ std::vector<CvexParseIssue> CvexParseIssueLog::issues(const rapidjson::Value& ro
     for (std::size_t i = 0; i < _notes.size(); ++i) {
         if (_notes[i].value == nullptr)
             offsets[i] = _notes[i].offset;
-        else if (wanted[_notes[i].value].order != noOffset)
+        else if (wanted[_notes[i].value].order != notFound)
             offsetsWanted.emplace_back(wanted[_notes[i].value].order, &offsets[i]);
     }
     if (!offsetsWanted.empty())
