@@ -89,11 +89,13 @@ bool walkMembers(const rapidjson::Value& value, std::initializer_list<KeyHandler
 // A value of another JSON type than uint leaves the field as it was.
 KeyHandler uintKey(std::string_view key, unsigned int& field)
 {
-    return {key, [key, &field](const rapidjson::Value& value) {
+    // The key is a literal; held as a pointer, the capture stays within std::function's own
+    // storage, so building a record allocates no more than before.
+    return {key, [name = key.data(), &field](const rapidjson::Value& value) {
                 if (value.IsUint())
                     field = value.GetUint();
                 else
-                    noteIssue(value, quoted(key) + " is not an unsigned 32-bit integer; ignored");
+                    noteIssue(value, quoted(name) + " is not an unsigned 32-bit integer; ignored");
                 return true;
             }};
 }
