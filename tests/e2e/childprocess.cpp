@@ -71,11 +71,18 @@ bool BackgroundProcess::waitFor(std::chrono::milliseconds timeout)
     }
 }
 
-bool BackgroundProcess::waitForOutput(const std::string& text,
-                                      std::chrono::milliseconds timeout) const
+bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout,
+                                      size_t times) const
 {
+    auto count = [&] {
+        const std::string out = readFile(_folder.path() + "/out");
+        size_t found = 0;
+        for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+            ++found;
+        return found;
+    };
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (readFile(_folder.path() + "/out").find(text) == std::string::npos) {
+    while (count() < times) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

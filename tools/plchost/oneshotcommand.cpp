@@ -9,6 +9,7 @@
 #include "librarylines.h"
 #include "vexabstractcommsource.h"
 #include "vexdbstoragefactory.h"
+#include "vexplcevent.h"
 
 #include <unistd.h>
 
@@ -101,6 +102,8 @@ OneShotCommand::OneShotCommand(Options options) : _options(std::move(options)) {
 
 int OneShotCommand::execute()
 {
+    // The answer is told in plchost's own words; the library's lines would only repeat it.
+    LibraryLines quiet;
     CommonFileCheck check(_options.commonFile);
     if (!check.run()) {
         std::cerr << "plchost: cannot use " << _options.commonFile << ":\n";
@@ -119,7 +122,7 @@ int OneShotCommand::execute()
         return 2;
     const HostPlan plan = HostPlan::fromConfig(*check.config());
     HostSession session;
-    if (!session.start(_options.commonFile, plan, _options.itemsFile.empty() ? nullptr : &_items)) {
+    if (!session.start(_options.commonFile, _options.itemsFile.empty() ? nullptr : &_items)) {
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
@@ -293,28 +296,25 @@ int OneShotCommand::download(HostSession& session)
 int OneShotCommand::action(HostSession& session)
 {
     const std::vector<unsigned int>& codes = _codes;
-    // The states are reported only as the library's "state: N" lines; watch them pass.
-    LibraryLines lines;
-    std::vector<std::string> states;
+    std::vector<long long> states;
     auto collect = [&] {
-        for (const LibraryLine& line : lines.take()) {
-            std::cout << line.text << std::endl;
-            if (line.text.compare(0, 7, "state: ") == 0)
-                states.push_back(line.text.substr(7));
-        }
+        for (const Orrery::CvexPlcEvent& event : session.takeEvents())
+            if (event.kind == Orrery::CvexPlcEvent::ActionAnswered)
+                states.push_back(event.value);
         return states.size() >= codes.size();
     };
+    session.takeEvents(); // what happened before the actions were sent
     session.source().downloadAction(codes);
     const bool answered = waitFor(_options.timeout, collect);
     size_t failed = 0;
     for (size_t i = 0; i < states.size() && i < codes.size(); ++i) {
-        const unsigned long state = std::strtoul(states[i].c_str(), nullptr, 10);
+        const auto state = static_cast<unsigned long>(states[i]);
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08lX", state);
         const bool refused = (state & 0x80000000ul) != 0;
         failed += refused ? 1 : 0;
-        say("action " + std::to_string(codes[i]) + ": state " + states[i] + " (" + hex + ", " +
-            (refused ? "failed: bit 31 set)" : "done)"));
+        say("action " + std::to_string(codes[i]) + ": state " + std::to_string(state) + " (" + hex +
+            ", " + (refused ? "failed: bit 31 set)" : "done)"));
     }
     if (!answered) {
         std::cerr << "plchost: the PLC answered " << states.size() << " of " << codes.size()

@@ -8,6 +8,7 @@
 #include "librarylines.h"
 #include "livescreen.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,6 +80,13 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
+// A pipe whose reader has gone shows as an error on the writing end before anything is written.
+bool outputGone()
+{
+    pollfd out{STDOUT_FILENO, POLLOUT, 0};
+    return ::poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP)) != 0;
+}
+
 bool prepareFolder(const std::string& folder)
 {
     std::error_code error;
@@ -145,7 +153,7 @@ int RunCommand::execute()
     write(wallClockStamp(), "run of " + _options.commonFile + " with " + _options.itemsFile, false);
     StopSignals signals;
     HostSession session;
-    if (!session.start(_options.commonFile, _plan, &_items)) {
+    if (!session.start(_options.commonFile, &_items)) {
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
@@ -155,17 +163,16 @@ int RunCommand::execute()
         say(line);
     if (!_plain)
         say("log: " + _options.outputFolder + "/plchost.log");
-    if (g_stopSignal != 0)
-        return 128 + g_stopSignal;
-    if (_outputClosed)
-        return 128 + SIGPIPE;
     if (monitor.view().onlineAt < 0) {
         const std::string message = closingMessage(monitor);
         write(wallClockStamp(), message, false);
         std::cerr << "plchost: " << message << "\n";
-        return 1;
     }
-    return 0;
+    if (g_stopSignal != 0)
+        return 128 + g_stopSignal;
+    if (_outputClosed)
+        return 128 + SIGPIPE;
+    return monitor.view().onlineAt < 0 ? 1 : 0;
 }
 
 std::string RunCommand::closingMessage(const HostMonitor& monitor) const
@@ -178,8 +185,14 @@ std::string RunCommand::closingMessage(const HostMonitor& monitor) const
                              std::to_string(view.lineStatus) + ": " +
                              HostMonitor::linkMeaning(view.lineStatus) + "): ";
     // A PLC that answered at some point is not "silent", whatever the last state says.
-    const int telling = highest > 0 ? highest : view.lineStatus;
-    return head + HostMonitor::whyOffline(telling, _plan, _options.commonFile);
+    if (highest > 0)
+        return head + HostMonitor::whyOffline(highest, _plan, _options.commonFile);
+    const std::uint64_t received = view.statistics.datagramsReceived;
+    if (received == 0)
+        return head + HostMonitor::whyOffline(0, _plan, _options.commonFile);
+    return head + std::to_string(received) + " datagram" + (received == 1 ? "" : "s") +
+           " came, but no line status answer from the PLC at " + _plan.hostIP + ":" +
+           std::to_string(_plan.hostPort) + " (\"Host\" in " + _options.commonFile + ")";
 }
 
 void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines& libraryLines)
@@ -194,10 +207,11 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
     };
     for (int tick = 0;; ++tick) {
         const double now = elapsed();
+        _outputClosed = _outputClosed || outputGone();
         const bool last = g_stopSignal != 0 || _outputClosed ||
                           (_options.duration > 0 && now >= _options.duration);
-        passLibraryLines(monitor, libraryLines, now);
-        show(monitor.poll(session.lineStatus(), now), now);
+        passLibraryLines(libraryLines);
+        takeEvents(session, monitor, now);
         if (!_plain && (last || tick % kPollsPerFrame == 0))
             drawScreen(monitor, screen);
         if (last)
@@ -205,28 +219,33 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
         std::this_thread::sleep_until(started + kPollPeriod * (tick + 1));
     }
     // What the source stored after the last poll (up to its stop) still belongs in the summary.
+    takeEvents(session, monitor, elapsed());
     session.stop();
     screen.finish();
     _plain = true; // from here on every line goes out as it comes
-    passLibraryLines(monitor, libraryLines, elapsed());
+    passLibraryLines(libraryLines);
     show(monitor.poll(monitor.view().lineStatus, elapsed()), elapsed());
     if (g_stopSignal != 0)
         say("stopped by signal " + std::to_string(g_stopSignal));
 }
 
-void RunCommand::passLibraryLines(HostMonitor& monitor, LibraryLines& libraryLines, double now)
+void RunCommand::passLibraryLines(LibraryLines& libraryLines)
 {
-    std::vector<std::string> texts;
-    for (LibraryLine& line : libraryLines.take()) {
+    for (const LibraryLine& line : libraryLines.take()) {
         write(line.stamp, "library: " + line.text, _plain && _options.verbose);
         if (!_plain && _options.verbose) {
             _libraryLines.push_back(line.text);
             if (_libraryLines.size() > kRecentLinesShown)
                 _libraryLines.pop_front();
         }
-        texts.push_back(std::move(line.text));
     }
-    show(monitor.noteLibraryLines(texts), now);
+}
+
+void RunCommand::takeEvents(HostSession& session, HostMonitor& monitor, double now)
+{
+    monitor.noteStatistics(session.statistics());
+    show(monitor.noteEvents(session.takeEvents()), now);
+    show(monitor.poll(session.lineStatus(), now), now);
 }
 
 void RunCommand::say(const std::string& line)

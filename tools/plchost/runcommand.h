@@ -35,9 +35,10 @@ private:
     bool openLog();
     void watch(HostSession& session, HostMonitor& monitor, LibraryLines& libraryLines);
     void show(const std::vector<std::string>& events, double now);
-    // Takes the library's new lines: logged, shown with -v, and read by the monitor for trigger
-    // acknowledgements.
-    void passLibraryLines(HostMonitor& monitor, LibraryLines& libraryLines, double now);
+    // Takes the library's new lines: logged, and shown with -v.
+    void passLibraryLines(LibraryLines& libraryLines);
+    // Takes the source's events and counters and polls what it stored.
+    void takeEvents(HostSession& session, HostMonitor& monitor, double now);
     void drawScreen(HostMonitor& monitor, LiveScreen& screen);
     // One line of plchost's own, time-stamped, to standard output and the log.
     void say(const std::string& line);
