@@ -3,6 +3,8 @@
 
 #include "vexplctriggerconfirmprotocol.h"
 
+#include <algorithm>
+#include <ctime>
 #include <utility>
 
 namespace Orrery {
@@ -27,6 +29,21 @@ int le16(const CvexByteArray& bytes, int pos)
 {
     return static_cast<unsigned char>(bytes.at(pos)) | static_cast<unsigned char>(bytes.at(pos + 1))
                                                            << 8;
+}
+
+// Every received datagram is stamped: a coarse clock (a few milliseconds of resolution, enough
+// for a figure in milliseconds) costs a fraction of a precise one.
+std::int64_t coarseMs()
+{
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+#else
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#endif
 }
 
 bool alwaysRefused(int type)
@@ -79,7 +96,7 @@ void CvexPlcMonitor::datagramSent(int type)
 
 void CvexPlcMonitor::datagramReceived(int type)
 {
-    _lastDatagramMs.store(msSinceStart(), relaxed);
+    _lastDatagramMs.store(coarseMs(), relaxed);
     _received.count(type);
 }
 
@@ -252,7 +269,7 @@ CvexPlcStatistics CvexPlcMonitor::statistics() const
     s.triggersAcknowledged = triggers >> 32;
     s.triggersTotal = triggers & 0xFFFFFFFFu;
     const std::int64_t last = _lastDatagramMs.load(relaxed);
-    s.msSinceLastDatagram = last < 0 ? -1 : msSinceStart() - last;
+    s.msSinceLastDatagram = last < 0 ? -1 : std::max<std::int64_t>(coarseMs() - last, 0);
     return s;
 }
 

@@ -93,7 +93,7 @@ private:
     // Acknowledged in the high half, total in the low half: read and written together.
     Counter _moldSetProgress{0};
     Counter _triggerProgress{0};
-    // Milliseconds since start of the last received datagram; -1 before the first.
+    // When the last datagram was received, on a coarse monotonic clock; -1 before the first.
     std::atomic<std::int64_t> _lastDatagramMs{-1};
 
     std::mutex _eventMutex;
