@@ -118,6 +118,13 @@ TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
          "error: section 5 (trigger definition): the definition of group 5 would be a 1642-byte "
          "packet, more than the 1460 bytes of one datagram; it is never sent and the trigger "
          "download stops here"},
+        {replaced("\"Port\": 30002", "\"Port\": 30001"),
+         "error: \"Src\": 127.0.0.1:30001 is also the \"Host\" endpoint: the source would talk "
+         "to itself, not to the PLC"},
+        {replaced("\"IP\": \"127.0.0.1\", \"Port\": 30001",
+                  "\"IP\": \"192.0.2.1\", \"Port\": 30001"),
+         "error: \"Src\": \"IP\" 192.0.2.1 is not an address of this machine: the source cannot "
+         "bind it"},
         {replaced("\"Port\": 30002", "\"Port\": 70000"),
          "error: section 1 (protocol), \"Host\": \"Port\" 70000 is above 65535; the library would "
          "use its low 16 bits, 4464"},
