@@ -19,7 +19,8 @@ struct CommandShape {
 const CommandShape* shapeOf(const std::string& command)
 {
     static const CommandShape check{{"--items"}, false, false};
-    static const CommandShape run{{"--items", "--out", "--duration", "--plain", "-v"}, true, false};
+    static const CommandShape run{
+        {"--items", "--out", "--duration", "--plain", "-v", "--json", "--ids"}, true, false};
     static const CommandShape upload{{"--items", "--timeout"}, false, true};
     static const CommandShape download{{"--items", "--timeout"}, true, true};
     static const CommandShape action{{"--items", "--timeout"}, false, true};
@@ -38,7 +39,7 @@ const CommandShape* shapeOf(const std::string& command)
 
 bool takesValue(const std::string& option)
 {
-    return option != "--plain" && option != "-v";
+    return option != "--plain" && option != "-v" && option != "--json";
 }
 
 bool isHelp(const std::string& word)
@@ -111,7 +112,7 @@ Options CommandLine::parse(const std::vector<std::string>& words)
         if (!takesValue(word)) {
             if (inlineValue)
                 throw UsageError(word + " takes no value");
-            options.plain = true;
+            (word == "--json" ? options.json : options.plain) = true;
             continue;
         }
         if (!inlineValue) {
@@ -121,6 +122,8 @@ Options CommandLine::parse(const std::vector<std::string>& words)
         }
         if (word == "--items")
             options.itemsFile = value;
+        else if (word == "--ids")
+            options.ids = value;
         else if (word == "--out")
             options.outputFolder = value;
         else if (word == "--duration")
@@ -149,10 +152,13 @@ std::string CommandLine::usage(const std::string& command)
         {"check", "  plchost check FILE [--items ITEMS]\n"
                   "      explain a common file section by section and list its problems\n"},
         {"run", "  plchost run FILE --items ITEMS [--out DIR] [--duration S] [--plain] [-v]\n"
+                "      [--json] [--ids ID|NAME,...]\n"
                 "      run a host against the PLC of FILE; live screen on a terminal, plain\n"
                 "      time-stamped lines otherwise; saved curves go to DIR (default\n"
                 "      plchost-out) as CSV and SVG, numbered on from earlier runs, and every\n"
-                "      line to DIR/plchost.log; -v shows the library's lines too\n"},
+                "      line to DIR/plchost.log; -v shows the library's lines too; --json writes\n"
+                "      one JSON object a line per event, value and curve; --ids limits the\n"
+                "      values shown and written\n"},
         {"upload", "  plchost upload FILE [--items ITEMS] [--timeout S] ID|NAME...\n"
                    "      read parameters from the PLC and print them\n"},
         {"download", "  plchost download FILE --items ITEMS [--timeout S] ID|NAME=VALUE...\n"

@@ -24,7 +24,9 @@ struct Options {
     double duration = 0; // run: 0 runs until Ctrl-C
     double timeout = 3;  // one-shot commands: how long to wait for the PLC's answer
     bool plain = false;
-    bool verbose = false;               // run: library lines on the screen too
+    bool verbose = false; // run: library lines on the screen too
+    bool json = false;    // run: JSON objects, one a line, instead of plain lines
+    std::string ids;      // run: "ID|NAME,..." the values shown and written; empty for all
     std::vector<std::string> arguments; // IDs, names, NAME=VALUE pairs or action codes
 };
 

@@ -112,6 +112,7 @@ std::vector<std::string> HostMonitor::poll(int lineStatus, double now)
 {
     std::vector<std::string> events;
     _view.now = now;
+    _view.arrivals.clear();
     takeArrivals();
     pollLink(lineStatus, events);
     pollActuals(events);
@@ -194,6 +195,7 @@ bool HostMonitor::refresh(ValueRow& row)
     row.value = current;
     row.changedAt = _view.now;
     ++row.changes;
+    _view.arrivals.push_back(row);
     return true;
 }
 

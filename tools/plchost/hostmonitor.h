@@ -75,6 +75,7 @@ struct MonitorView {
     Orrery::CvexPlcStatistics statistics;
     std::vector<ValueRow> actuals;
     size_t valueChanges = 0;
+    std::vector<ValueRow> arrivals; // the values that arrived in the last poll
     std::vector<GroupState> groups; // every trigger group of the file, in its order
     std::vector<AlarmEntry> alarms;
     std::vector<SavedCurve> curves;

@@ -5,6 +5,7 @@
 #include "hostmonitor.h"
 #include "hostsession.h"
 #include "itemdictionary.h"
+#include "jsonlines.h"
 #include "librarylines.h"
 #include "livescreen.h"
 
@@ -128,7 +129,29 @@ bool RunCommand::prepare()
         return false;
     }
     _plan = HostPlan::fromConfig(*check.config());
-    return prepareFolder(_options.outputFolder) && openLog();
+    return resolveIDs() && prepareFolder(_options.outputFolder) && openLog();
+}
+
+bool RunCommand::resolveIDs()
+{
+    std::string rest = _options.ids;
+    while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        const std::string word = rest.substr(0, comma);
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+        const Item* item = _items.findByName(word);
+        char* end = nullptr;
+        const unsigned long id = std::strtoul(word.c_str(), &end, 10);
+        if (!item && !word.empty() && *end == '\0')
+            item = _items.find(static_cast<unsigned int>(id));
+        if (!item) {
+            std::cerr << "plchost: --ids: \"" << word << "\" is neither a data ID nor a name in "
+                      << _options.itemsFile << "\n";
+            return false;
+        }
+        _shownIDs.insert(item->id);
+    }
+    return true;
 }
 
 bool RunCommand::openLog()
@@ -149,7 +172,7 @@ int RunCommand::execute()
     LibraryLines libraryLines;
     if (!prepare())
         return 2;
-    _plain = _options.plain || !isatty(STDOUT_FILENO);
+    _plain = _options.plain || _options.json || !isatty(STDOUT_FILENO);
     write(wallClockStamp(), "run of " + _options.commonFile + " with " + _options.itemsFile, false);
     StopSignals signals;
     HostSession session;
@@ -232,7 +255,7 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
 void RunCommand::passLibraryLines(LibraryLines& libraryLines)
 {
     for (const LibraryLine& line : libraryLines.take()) {
-        write(line.stamp, "library: " + line.text, _plain && _options.verbose);
+        write(line.stamp, "library: " + line.text, _plain && _options.verbose && !_options.json);
         if (!_plain && _options.verbose) {
             _libraryLines.push_back(line.text);
             if (_libraryLines.size() > kRecentLinesShown)
@@ -244,20 +267,44 @@ void RunCommand::passLibraryLines(LibraryLines& libraryLines)
 void RunCommand::takeEvents(HostSession& session, HostMonitor& monitor, double now)
 {
     monitor.noteStatistics(session.statistics());
-    show(monitor.noteEvents(session.takeEvents()), now);
+    const std::vector<Orrery::CvexPlcEvent> events = session.takeEvents();
+    const std::string stamp = wallClockStamp();
+    if (_options.json) {
+        for (const Orrery::CvexPlcEvent& event : events)
+            write(stamp, JsonLines::event(stamp, event), true, false);
+    }
+    show(monitor.noteEvents(events), now);
     show(monitor.poll(session.lineStatus(), now), now);
+    if (!_options.json)
+        return;
+    for (const ValueRow& row : monitor.view().arrivals) {
+        if (_shownIDs.empty() || _shownIDs.count(row.id) != 0)
+            write(stamp, JsonLines::value(stamp, row), true, false);
+    }
+    const std::vector<SavedCurve>& curves = monitor.view().curves;
+    for (; _curvesWritten < curves.size(); ++_curvesWritten)
+        write(stamp, JsonLines::curve(stamp, curves[_curvesWritten]), true, false);
 }
 
 void RunCommand::say(const std::string& line)
 {
-    write(wallClockStamp(), "plchost: " + line, true);
+    const std::string stamp = wallClockStamp();
+    if (_options.json) {
+        write(stamp, "plchost: " + line, false);
+        write(stamp, JsonLines::message(stamp, line), true, false);
+        return;
+    }
+    write(stamp, "plchost: " + line, true);
 }
 
-void RunCommand::write(const std::string& stamp, const std::string& line, bool toOutput)
+void RunCommand::write(const std::string& stamp, const std::string& line, bool toOutput, bool toLog)
 {
-    _log << stamp << " " << line << "\n";
-    _log.flush();
-    if (toOutput && !_outputClosed && !writeAll(STDOUT_FILENO, stamp + " " + line + "\n"))
+    if (toLog) {
+        _log << stamp << " " << line << "\n";
+        _log.flush();
+    }
+    const std::string out = _options.json ? line + "\n" : stamp + " " + line + "\n";
+    if (toOutput && !_outputClosed && !writeAll(STDOUT_FILENO, out))
         _outputClosed = true;
 }
 

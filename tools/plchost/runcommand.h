@@ -12,6 +12,7 @@
 
 #include <deque>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace plchost {
@@ -42,7 +43,10 @@ private:
     void drawScreen(HostMonitor& monitor, LiveScreen& screen);
     // One line of plchost's own, time-stamped, to standard output and the log.
     void say(const std::string& line);
-    void write(const std::string& stamp, const std::string& line, bool toOutput);
+    // A line to the log and, when `toOutput`, to standard output (as it is in JSON mode).
+    void write(const std::string& stamp, const std::string& line, bool toOutput, bool toLog = true);
+    // The values --ids names; false (reported) for a word the dictionary does not know.
+    bool resolveIDs();
     // Why a run that ended without the link online failed, from what happened during it.
     std::string closingMessage(const HostMonitor& monitor) const;
 
@@ -52,6 +56,8 @@ private:
     bool _plain = false;
     bool _outputClosed = false;
     std::ofstream _log;
+    std::set<unsigned int> _shownIDs; // empty: every value
+    size_t _curvesWritten = 0;
     std::deque<std::string> _recentEvents;
     std::deque<std::string> _libraryLines;
 };

@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <set>
+#include <sstream>
+
+#include <rapidjson/document.h>
 
 namespace {
 
@@ -282,6 +286,45 @@ TEST_F(Plchost, TheClosingMessageTellsWhatHappenedDuringTheRun)
     EXPECT_EQ(result.err.rfind("plchost: the link never came up in ", 0), 0u) << result.err;
     EXPECT_EQ(result.err.substr(result.err.size() - std::min(result.err.size(), expected.size())),
               expected);
+}
+
+TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
+{
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
+                                    endpoint(ports[0]), "--items", kItems, "--shot-interval", "500",
+                                    "--duration", "30"});
+    const auto result = plchost({"run", common, "--items", kItems, "--json", "--ids",
+                                 "Injection pressure,1001", "--out", out, "--duration", "4"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::set<unsigned int> ids;
+    std::set<std::string> events;
+    size_t curves = 0;
+    size_t objects = 0;
+    for (std::string line; std::getline(lines, line); ++objects) {
+        rapidjson::Document object;
+        object.Parse(line.c_str());
+        ASSERT_FALSE(object.HasParseError()) << line;
+        ASSERT_TRUE(object.IsObject() && object.HasMember("time") && object["time"].IsString())
+            << line;
+        if (object.HasMember("id"))
+            ids.insert(object["id"].GetUint());
+        if (object.HasMember("event"))
+            events.insert(object["event"].GetString());
+        if (object.HasMember("curve")) {
+            ++curves;
+            EXPECT_EQ(object["records"].GetUint(), 180u) << line;
+            EXPECT_FALSE(vextest::readFile(object["csv"].GetString()).empty()) << line;
+        }
+    }
+    EXPECT_GT(objects, 10u);
+    EXPECT_EQ(ids, (std::set<unsigned int>{1001, 1009})) << result.out;
+    for (const char* kind : {"LineStatusChanged", "MoldSetPackAcknowledged", "MoldSetConfirmed",
+                             "TriggerAcknowledged", "CurveSaved"})
+        EXPECT_EQ(events.count(kind), 1u) << kind << "\n" << result.out;
+    EXPECT_GE(curves, 1u);
+    expect({"run", common, "--items", kItems, "--json", "--ids", "1001,Nozzle"}, 2,
+           "plchost: --ids: \"Nozzle\" is neither a data ID nor a name in " + kItems + "\n");
 }
 
 } // namespace
