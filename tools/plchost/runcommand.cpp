@@ -2,6 +2,7 @@
 #include "runcommand.h"
 
 #include "commonfilecheck.h"
+#include "consolecommands.h"
 #include "hostmonitor.h"
 #include "hostsession.h"
 #include "itemdictionary.h"
@@ -224,6 +225,9 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
         say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
             (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
     LiveScreen screen(STDOUT_FILENO);
+    // In plain mode standard input takes one-shot commands; the live screen owns the terminal.
+    ConsoleCommands commands(_items, STDIN_FILENO);
+    _commands = _plain ? &commands : nullptr;
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -244,6 +248,7 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
     // What the source stored after the last poll (up to its stop) still belongs in the summary.
     takeEvents(session, monitor, elapsed());
     session.stop();
+    _commands = nullptr;
     screen.finish();
     _plain = true; // from here on every line goes out as it comes
     passLibraryLines(libraryLines);
@@ -275,6 +280,10 @@ void RunCommand::takeEvents(HostSession& session, HostMonitor& monitor, double n
     }
     show(monitor.noteEvents(events), now);
     show(monitor.poll(session.lineStatus(), now), now);
+    if (_commands) {
+        show(_commands->read(), now);
+        show(_commands->step(session, events, monitor.view().arrivals, session.lineStatus()), now);
+    }
     if (!_options.json)
         return;
     for (const ValueRow& row : monitor.view().arrivals) {

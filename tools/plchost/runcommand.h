@@ -17,6 +17,7 @@
 
 namespace plchost {
 
+class ConsoleCommands;
 class HostMonitor;
 class HostSession;
 class LibraryLines;
@@ -58,6 +59,7 @@ private:
     std::ofstream _log;
     std::set<unsigned int> _shownIDs; // empty: every value
     size_t _curvesWritten = 0;
+    ConsoleCommands* _commands = nullptr; // while the run watches, in plain mode
     std::deque<std::string> _recentEvents;
     std::deque<std::string> _libraryLines;
 };

@@ -327,4 +327,27 @@ TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
            "plchost: --ids: \"Nozzle\" is neither a data ID nor a name in " + kItems + "\n");
 }
 
+TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
+{
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
+                                    endpoint(ports[0]), "--items", kItems, "--duration", "30"});
+    const std::string run = std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" +
+                            kItems + "' --plain --out '" + out + "' --duration 5";
+    const auto result =
+        vextest::runProcess({"bash", "-c",
+                             "printf 'upload 2001\\nfrobnicate\\ndownload Injection stage 1 "
+                             "pressure=812.5\\nupload Screw speed\\naction 5\\n' | " +
+                                 run},
+                            60s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const char* part :
+         {"plchost: \"frobnicate\" is not a command (upload ID|NAME, download ID|NAME=VALUE, "
+          "action CODE)\n",
+          "plchost: Injection stage 1 position (ID 2001) = 21222\n",
+          "plchost: Injection stage 1 pressure (ID 2003) = 812.5\n",
+          "plchost: Screw speed (ID 1014) = ", "plchost: action 5: state 1 (0x00000001)\n",
+          "plchost: actual values flowing after "})
+        EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
+}
+
 } // namespace
