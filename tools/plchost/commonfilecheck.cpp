@@ -222,6 +222,7 @@ void CommonFileCheck::printReport(std::ostream& out) const
     out << "Common file " << _path << "\n";
     if (_readable)
         printSections(out);
+    printLibraryIssues(out);
     if (_problems.empty()) {
         out << "Problems: none\n";
     } else {
@@ -230,6 +231,22 @@ void CommonFileCheck::printReport(std::ostream& out) const
         printProblems(out, false);
     }
     out << "Verdict: " << (_usable ? "usable" : "not usable") << "\n";
+}
+
+void CommonFileCheck::printLibraryIssues(std::ostream& out) const
+{
+    if (!_config || _config->issues().empty())
+        return;
+    const std::vector<Orrery::CvexParseIssue> issues = _config->issues();
+    out << "The library's parser refused or skipped " << plural(issues.size(), "value", "values")
+        << ":\n";
+    for (const Orrery::CvexParseIssue& issue : issues) {
+        out << "  " << _path;
+        if (issue.line > 0)
+            out << ":" << issue.line;
+        out << ": " << (issue.path.empty() ? std::string("the file") : issue.path) << ": "
+            << issue.text << "\n";
+    }
 }
 
 void CommonFileCheck::printProblems(std::ostream& out, bool errorsOnly) const

@@ -55,6 +55,8 @@ private:
     // this machine does not have.
     void checkEndpoints(const HostPlan& plan);
     void printSections(std::ostream& out) const;
+    // What the library's parser noted while reading, each with its line and JSON pointer.
+    void printLibraryIssues(std::ostream& out) const;
 
     std::string _path;
     bool _readable = false;

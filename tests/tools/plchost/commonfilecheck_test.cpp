@@ -170,6 +170,17 @@ TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
     }
 }
 
+TEST(CommonFileCheck, TheLibrarysOwnRefusalsAreListedWithTheirLine)
+{
+    const std::string text = report(replaced("[1001, 1002, 1003]", "[1001,\n 1002, -3]"));
+    EXPECT_NE(text.find("The library's parser refused or skipped 1 value:\n  FILE:7: "
+                        "/2/Type/DataIDList/2: not an unsigned 32-bit integer; the list ends "
+                        "before it and is refused\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(report(kValidFile).find("The library's parser"), std::string::npos);
+}
+
 TEST(CommonFileCheck, UnreadableFileOrBadJsonIsNamedWithLineAndColumn)
 {
     for (const auto& [text, problem] :
