@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Watches a running source from the outside, the only way a host can: by polling its line
-// status and what it left in the data storage and the control data (values, the error log, the
-// monitoring log, saved curves). Each poll updates a view for the live screen and returns the
-// events since the last poll as plain lines; saved curves are written out as they appear.
-// Use from one thread.
+// Watches a running source: its line status, the events and counters it hands out, and what it
+// left in the data storage and the control data (values, the error log, the monitoring log,
+// saved curves). Each poll updates a view for the live screen and returns the events since the
+// last poll as plain lines; saved curves are written out as they appear. Use from one thread.
 #ifndef PLCHOST_HOSTMONITOR_H
 #define PLCHOST_HOSTMONITOR_H
 
