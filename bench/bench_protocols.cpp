@@ -7,6 +7,7 @@
 #include "vexdbstoragefactory.h"
 #include "vexparseplccommon.h"
 #include "vexplcactualprotocol.h"
+#include "vexplccommon.h"
 #include "vexplcmoldsetprotocol.h"
 #include "vexplctriggerconfirmprotocol.h"
 
@@ -73,6 +74,21 @@ void BM_ActualReply50Records(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * 50);
 }
 BENCHMARK(BM_ActualReply50Records);
+
+// The source's own receive path around the parser: dispatch, watchdog, counters and events. A
+// line status reply is the cheapest datagram, so the path's own share shows most.
+void BM_SourceReceivesLineStatus(benchmark::State& state)
+{
+    std::string statusAndPrivate;
+    putLE(statusAndPrivate, 3, 4);
+    putLE(statusAndPrivate, 0, 2);
+    const CvexByteArray datagram = commonReply(1007, 1, statusAndPrivate);
+    CvexPlcCommon source;
+    for (auto _ : state)
+        source.receiveData(datagram);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SourceReceivesLineStatus);
 
 void BM_TriggeredData180Items(benchmark::State& state)
 {

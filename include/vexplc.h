@@ -36,6 +36,7 @@
 #include "vexdbstoragefactory.h"
 
 // The common file
+#include "vexparseissue.h"
 #include "vexparseplccommon.h"
 
 // Packet protocols
@@ -57,5 +58,7 @@
 
 // The communication source
 #include "vexplccommon.h"
+#include "vexplcevent.h"
+#include "vexplcstatistics.h"
 
 #endif // VEXPLC_H

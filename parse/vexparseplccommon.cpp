@@ -4,6 +4,7 @@
 
 #include "vexdiagnostic.h"
 #include "vexfile.h"
+#include "vexparseissuelog_p.h"
 #include "vexstring.h"
 
 #include <algorithm>
@@ -12,6 +13,9 @@
 #include <functional>
 #include <initializer_list>
 #include <string_view>
+#include <utility>
+
+#include <rapidjson/error/en.h>
 
 namespace Orrery {
 
@@ -25,6 +29,16 @@ bool keyIs(const Member& member, std::string_view key)
     return std::string_view(member.name.GetString(), member.name.GetStringLength()) == key;
 }
 
+void noteIssue(const rapidjson::Value& value, std::string text)
+{
+    CvexParseIssueLog::note(value, std::move(text));
+}
+
+std::string quoted(std::string_view key)
+{
+    return "\"" + std::string(key) + "\"";
+}
+
 const rapidjson::Value* findMember(const rapidjson::Value& object, const char* key)
 {
     const auto member = object.FindMember(key);
@@ -35,6 +49,8 @@ const rapidjson::Value* findMember(const rapidjson::Value& object, const char* k
 struct KeyHandler {
     std::string_view key;
     std::function<bool(const rapidjson::Value&)> apply;
+    // What a later occurrence of the key does, for the issue list.
+    const char* onRepeat = "this value replaces the earlier one";
 };
 
 // The frame every section record shares: only an object with at least one member is walked, its
@@ -42,13 +58,29 @@ struct KeyHandler {
 // end, which is what makes the record valid.
 bool walkMembers(const rapidjson::Value& value, std::initializer_list<KeyHandler> handlers)
 {
-    if (!value.IsObject() || value.MemberCount() == 0)
+    if (!value.IsObject() || value.MemberCount() == 0) {
+        noteIssue(value, value.IsObject() ? "empty object; the record is refused"
+                                          : "expected an object; the record is refused");
         return false;
+    }
+    std::uint32_t seen = 0; // bit i: handlers[i] applied before; records have few keys
     for (const auto& member : value.GetObject()) {
         const auto handler =
             std::find_if(handlers.begin(), handlers.end(),
                          [&member](const KeyHandler& h) { return keyIs(member, h.key); });
-        if (handler != handlers.end() && !handler->apply(member.value))
+        if (handler == handlers.end()) {
+            noteIssue(member.value,
+                      "unknown key " +
+                          quoted({member.name.GetString(), member.name.GetStringLength()}) +
+                          "; ignored");
+            continue;
+        }
+        const std::uint32_t bit = 1u << (handler - handlers.begin());
+        if ((seen & bit) != 0)
+            noteIssue(member.value,
+                      "repeated key " + quoted(handler->key) + "; " + handler->onRepeat);
+        seen |= bit;
+        if (!handler->apply(member.value))
             return false;
     }
     return true;
@@ -57,9 +89,13 @@ bool walkMembers(const rapidjson::Value& value, std::initializer_list<KeyHandler
 // A value of another JSON type than uint leaves the field as it was.
 KeyHandler uintKey(std::string_view key, unsigned int& field)
 {
-    return {key, [&field](const rapidjson::Value& value) {
+    // The key is a literal; held as a pointer, the capture stays within std::function's own
+    // storage, so building a record allocates no more than before.
+    return {key, [name = key.data(), &field](const rapidjson::Value& value) {
                 if (value.IsUint())
                     field = value.GetUint();
+                else
+                    noteIssue(value, quoted(name) + " is not an unsigned 32-bit integer; ignored");
                 return true;
             }};
 }
@@ -75,16 +111,23 @@ template <typename Record> KeyHandler recordKey(std::string_view key, Record& fi
 
 // The frame both number lists share: only a non-empty array is read; the first element that does
 // not convert ends the list, keeping the elements before it. True when every element converted.
+// `wordName` says what an element must be, for the issue list.
 template <typename Word, typename Convert>
-bool readList(const rapidjson::Value& value, std::vector<Word>& list, Convert convert)
+bool readList(const rapidjson::Value& value, std::vector<Word>& list, Convert convert,
+              const char* wordName)
 {
-    if (!value.IsArray() || value.Empty())
+    if (!value.IsArray() || value.Empty()) {
+        noteIssue(value, value.IsArray() ? "empty list; refused" : "expected a list; refused");
         return false;
+    }
     list.reserve(list.size() + value.Size());
     for (const auto& element : value.GetArray()) {
         Word word{};
-        if (!convert(element, word))
+        if (!convert(element, word)) {
+            noteIssue(element,
+                      std::string("not ") + wordName + "; the list ends before it and is refused");
             return false;
+        }
         list.push_back(word);
     }
     return true;
@@ -151,23 +194,24 @@ struct TextStream : rapidjson::StringStream {
 // record reads as a number: a uint key keeps its field, a list ends there.
 class CommonFileTree : public rapidjson::Document {
 public:
-    // False on a syntax error.
+    // False on a syntax error, which syntaxError() then describes.
     bool read(const char* text)
     {
         TextStream stream(text);
         _stream = &stream;
-        bool parsed = false;
-        auto generate = [this, &stream, &parsed](rapidjson::Document&) {
+        auto generate = [this, &stream](rapidjson::Document&) {
             // The iterative reader accepts exactly the texts the default one does, but keeps its
             // nesting on the heap: a file of a million '[' must not exhaust the caller's stack.
             rapidjson::Reader reader;
-            parsed = !reader.Parse<rapidjson::kParseIterativeFlag>(stream, *this).IsError();
-            return parsed;
+            _result = reader.Parse<rapidjson::kParseIterativeFlag>(stream, *this);
+            return !_result.IsError();
         };
         Populate(generate);
         _stream = nullptr;
-        return parsed;
+        return !_result.IsError();
     }
+
+    rapidjson::ParseResult syntaxError() const { return _result; }
 
     // Called by the reader in place of the document's own handler.
     bool Double(double number)
@@ -191,6 +235,7 @@ private:
     }
 
     const TextStream* _stream = nullptr;
+    rapidjson::ParseResult _result;
 };
 
 } // namespace
@@ -206,7 +251,7 @@ CvexParseArray::CvexParseArray(const rapidjson::Value& value)
 
 void CvexParseArray::parse(const rapidjson::Value& value)
 {
-    if (readList(value, _array, uintWord))
+    if (readList(value, _array, uintWord, "an unsigned 32-bit integer"))
         _valid = true;
 }
 
@@ -247,7 +292,7 @@ void CvexParseParamsArray::parse(const rapidjson::Value& value)
         CvexDiagnostic() << "Data Type Convert Error .....";
         return false;
     };
-    if (readList(value, _array, convert))
+    if (readList(value, _array, convert, "a number"))
         _valid = true;
 }
 
@@ -285,6 +330,8 @@ void CvexParseProtocolData::parse(const rapidjson::Value& value)
     const auto ip = [this](const rapidjson::Value& text) {
         if (text.IsString())
             _ip.assign(text.GetString(), text.GetStringLength());
+        else
+            noteIssue(text, "\"IP\" is not a string; ignored");
         return true;
     };
     if (walkMembers(value, {{"IP", ip}, uintKey("Port", _port)}))
@@ -513,7 +560,8 @@ CvexParseMoldSet::CvexParseMoldSet(const rapidjson::Value& value)
 void CvexParseMoldSet::parse(const rapidjson::Value& value)
 {
     const auto moldList = [this](const rapidjson::Value& list) { return parseMoldList(list); };
-    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList}}))
+    const char* repeatedList = "its blocks are added to those of the earlier one";
+    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList, repeatedList}}))
         _valid = 1;
 }
 
@@ -521,18 +569,27 @@ void CvexParseMoldSet::parse(const rapidjson::Value& value)
 // first block.
 bool CvexParseMoldSet::parseMoldList(const rapidjson::Value& list)
 {
-    if (!list.IsArray())
+    if (!list.IsArray()) {
+        noteIssue(list, "\"MoldList\" is not a list; the mold set is refused");
         return false;
+    }
     for (const auto& element : list.GetArray()) {
-        if (!element.IsObject())
+        if (!element.IsObject()) {
+            noteIssue(element, "mold block is not an object; the mold set is refused");
             return false;
+        }
         const rapidjson::Value* key = findMember(element, "Type");
-        if (key == nullptr)
+        if (key == nullptr) {
+            noteIssue(element, "mold block has no \"Type\"; the mold set is refused");
             return false;
+        }
         // A "Type" that is no uint gives the block no key to be filed under; it is left out
         // and the list stays usable.
-        if (key->IsUint())
-            _moldList.try_emplace(key->GetUint(), element);
+        if (!key->IsUint())
+            noteIssue(*key, "block \"Type\" is not an unsigned 32-bit integer; block left out");
+        else if (!_moldList.try_emplace(key->GetUint(), element).second)
+            noteIssue(*key, "block type " + std::to_string(key->GetUint()) +
+                                " came before; the first block of that type is kept");
     }
     return true;
 }
@@ -608,14 +665,21 @@ CvexParseTriggerParamSet::CvexParseTriggerParamSet(const rapidjson::Value& value
 
 void CvexParseTriggerParamSet::parse(const rapidjson::Value& value)
 {
-    if (!value.IsObject())
+    if (!value.IsObject()) {
+        noteIssue(value, "parameter set is not an object; refused");
         return;
+    }
     const rapidjson::Value* list = findMember(value, "Condition");
-    if (list == nullptr || !list->IsArray())
+    if (list == nullptr || !list->IsArray()) {
+        noteIssue(list == nullptr ? value : *list,
+                  "parameter set has no \"Condition\" list; refused");
         return;
+    }
     for (const auto& element : list->GetArray()) {
-        if (!element.IsObject())
+        if (!element.IsObject()) {
+            noteIssue(element, "condition is not an object; the parameter set is refused");
             return;
+        }
         CvexParseTriggerCondition condition(element);
         // The PLC is only ever sent conditions that say something.
         if (condition.isValid())
@@ -655,8 +719,10 @@ CvexParseTriggerFeature::CvexParseTriggerFeature(const rapidjson::Value& value)
 
 void CvexParseTriggerFeature::parse(const rapidjson::Value& value)
 {
-    if (!value.IsArray())
+    if (!value.IsArray()) {
+        noteIssue(value, "trigger phase is not a list of parameter sets; refused");
         return;
+    }
     for (const auto& element : value.GetArray())
         _triggerParams.emplace_back(element);
     _valid = true;
@@ -831,20 +897,38 @@ void CvexParsePlcCommon::parse(const std::string& path)
 {
     CvexFile file(CvexString::fromUtf8(path.c_str(), -1));
     file.open(CvexDevice::ReadOnly);
-    if (!file.isOpen())
+    if (!file.isOpen()) {
+        _issues.push_back({"", 0, "cannot open the file"});
         return;
+    }
     const CvexByteArray content = file.readAll();
-    if (content.size() == 0)
+    if (content.size() == 0) {
+        _issues.push_back({"", 0, "the file is empty"});
         return;
+    }
     // readAll() keeps a NUL after the bytes, which is where the text ends at the latest.
     parseText(content.constData());
 }
 
 void CvexParsePlcCommon::parseText(const char* text)
 {
+    CvexParseIssueLog issueLog;
     CommonFileTree document;
-    if (!document.read(text) || !document.IsArray())
+    if (document.read(text))
+        parseDocument(document);
+    else
+        issueLog.noteFile(std::string("JSON syntax error: ") +
+                              rapidjson::GetParseError_En(document.syntaxError().Code()),
+                          document.syntaxError().Offset());
+    _issues = issueLog.issues(document, text);
+}
+
+void CvexParsePlcCommon::parseDocument(const rapidjson::Value& document)
+{
+    if (!document.IsArray()) {
+        noteIssue(document, "the file is not a list of sections; refused");
         return;
+    }
     for (const auto& section : document.GetArray()) {
         if (!parseSection(section))
             return;
@@ -860,16 +944,24 @@ void CvexParsePlcCommon::parseText(const char* text)
 
 bool CvexParsePlcCommon::parseSection(const rapidjson::Value& section)
 {
-    if (!section.IsObject())
+    if (!section.IsObject()) {
+        noteIssue(section, "section is not an object; the file is refused");
         return false;
+    }
     if (const rapidjson::Value* type = findMember(section, "Type")) {
-        if (!type->IsObject() || findMember(*type, "ID") == nullptr)
+        if (!type->IsObject() || findMember(*type, "ID") == nullptr) {
+            noteIssue(*type, "\"Type\" is not an object with an \"ID\"; the file is refused");
             return false;
+        }
         parseTypedSection(*type);
         return true;
     }
-    if (const rapidjson::Value* protocol = findMember(section, "Protocol"))
+    if (const rapidjson::Value* protocol = findMember(section, "Protocol")) {
+        noteRepeatedSection(*protocol, 0);
         _protocol = CvexParseProtocol(*protocol);
+    } else {
+        noteIssue(section, "section has neither \"Type\" nor \"Protocol\"; ignored");
+    }
     return true;
 }
 
@@ -877,16 +969,21 @@ void CvexParsePlcCommon::parseTypedSection(const rapidjson::Value& type)
 {
     const rapidjson::Value& code = *findMember(type, "ID");
     // A section code that is no uint names no known section, like an unknown code.
-    if (!code.IsUint())
+    if (!code.IsUint()) {
+        noteIssue(code, "section \"ID\" is not an unsigned 32-bit integer; section ignored");
         return;
+    }
     switch (code.GetUint()) {
     case 1:
+        noteRepeatedSection(type, 1);
         _actual = CvexParseActual(type);
         break;
     case 7:
+        noteRepeatedSection(type, 7);
         _lineStatus = CvexParseLineStatus(type);
         break;
     case 9:
+        noteRepeatedSection(type, 9);
         _moldSet = CvexParseMoldSet(type);
         break;
     case 17:
@@ -896,8 +993,17 @@ void CvexParsePlcCommon::parseTypedSection(const rapidjson::Value& type)
             _triggers.pop_back();
         break;
     default:
+        noteIssue(code, "unknown section ID " + std::to_string(code.GetUint()) + "; ignored");
         break;
     }
+}
+
+void CvexParsePlcCommon::noteRepeatedSection(const rapidjson::Value& section, unsigned int code)
+{
+    const unsigned int bit = 1u << code;
+    if ((_sectionsSeen & bit) != 0)
+        noteIssue(section, "repeated section; it replaces the earlier one");
+    _sectionsSeen |= bit;
 }
 
 CvexParseProtocol CvexParsePlcCommon::protocol() const
@@ -928,6 +1034,11 @@ std::vector<CvexParseTrigger> CvexParsePlcCommon::triggers() const
 bool CvexParsePlcCommon::isValid() const
 {
     return _valid;
+}
+
+std::vector<CvexParseIssue> CvexParsePlcCommon::issues() const
+{
+    return _issues;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #define VEXPARSEPLCCOMMON_H
 
 #include "vexglobal.h"
+#include "vexparseissue.h"
 
 #include <rapidjson/document.h>
 
@@ -302,8 +303,9 @@ private:
 };
 
 // The whole common file. The path constructor reads and parses the file once; the outcome is
-// isValid(). The object keeps no reference to the file or to the parsed JSON tree. Owned by the
-// engine, which creates a new one for every configuration it loads.
+// isValid(), and issues() tells what was refused or skipped on the way. The object keeps no
+// reference to the file or to the parsed JSON tree. Owned by the engine, which creates a new one
+// for every configuration it loads.
 class VEX_PLCCOMMON_EXPORT CvexParsePlcCommon {
 public:
     CvexParsePlcCommon();
@@ -317,6 +319,11 @@ public:
     CvexParseMoldSet moldSet() const;
     std::vector<CvexParseTrigger> triggers() const;
     bool isValid() const;
+    // What the parse refused or skipped, in the order met, with the place of each in the file: a
+    // syntax error, a value of the wrong kind, an unknown or repeated key or section, a list cut
+    // short. Empty for a clean file. A file with issues may still be valid: an ignored value
+    // leaves its record usable.
+    std::vector<CvexParseIssue> issues() const;
 
 private:
     friend class CvexParsePlcCommonText;
@@ -324,8 +331,11 @@ private:
     // Parses NUL-terminated JSON text; the file reading of parse(path) ends here.
     void parseText(const char* text);
     // Returns false when the section makes the whole document invalid.
+    void parseDocument(const rapidjson::Value& document);
     bool parseSection(const rapidjson::Value& section);
     void parseTypedSection(const rapidjson::Value& type);
+    // Notes a section met before (code 0: the protocol section).
+    void noteRepeatedSection(const rapidjson::Value& section, unsigned int code);
 
     CvexParseProtocol _protocol;
     CvexParseActual _actual;
@@ -333,6 +343,8 @@ private:
     CvexParseMoldSet _moldSet;
     std::vector<CvexParseTrigger> _triggers;
     bool _valid = false;
+    std::vector<CvexParseIssue> _issues;
+    unsigned int _sectionsSeen = 0; // bit n: a section of code n was read
 };
 
 } // namespace Orrery

@@ -6,7 +6,9 @@
 #include "vexabstractprotocol.h"
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
+#include "vexplcactionprotocol.h"
 #include "vexplcvaluerecord.h"
+#include "vextime.h"
 
 #include <algorithm>
 #include <chrono>
@@ -51,6 +53,7 @@ constexpr int kUnknownType = 65535;
 constexpr int kLineStatusVersionMismatch = 65535;
 constexpr int kTriggeredDataMinimumSize = 16;
 constexpr int kTriggeredDataGroupOffset = 8;
+constexpr const char* kVersionMismatchLine = "CvexPlcCommon::checkLineStatus: Version dismatch";
 
 enum SendType {
     ActualType = 1,
@@ -67,6 +70,7 @@ enum SendType {
 
 enum ReceiveType {
     ActualReply = 1001,
+    ActionReply = 1006,
     AlarmReply = 1004,
     LineStatusReply = 1007,
     MoldSetStatusReply = 1008,
@@ -130,6 +134,33 @@ std::vector<unsigned int> allMoldSetIDs(const std::map<unsigned int, CvexParseMo
     return ids;
 }
 
+unsigned int moldSetPacks(const CvexParseMoldBlock& block)
+{
+    const auto values = static_cast<unsigned int>(block.dataIDSet().array().size());
+    return (values + kMoldSetPackSize - 1) / kMoldSetPackSize;
+}
+
+// `sent`: the values acknowledged so far, the last pack included.
+void reportMoldSetPack(CvexPlcMonitor& monitor, unsigned long long sent,
+                       const CvexParseMoldBlock& block)
+{
+    const unsigned int total = moldSetPacks(block);
+    const auto acknowledged =
+        static_cast<unsigned int>((sent + kMoldSetPackSize - 1) / kMoldSetPackSize);
+    monitor.moldSetProgress(acknowledged, total);
+    monitor.post(CvexPlcEvent::MoldSetPackAcknowledged, static_cast<int>(total), acknowledged);
+}
+
+std::vector<unsigned int> actionCodes(const CvexByteArray& codes)
+{
+    std::vector<unsigned int> list;
+    for (int pos = 0; pos + 4 <= codes.size(); pos += 4) {
+        list.push_back(static_cast<unsigned int>(readLe16(codes, pos)) |
+                       static_cast<unsigned int>(readLe16(codes, pos + 2)) << 16);
+    }
+    return list;
+}
+
 CvexParseMoldBlock firstMoldBlock(const std::map<unsigned int, CvexParseMoldBlock>& blocks)
 {
     const auto found = blocks.find(1);
@@ -152,6 +183,12 @@ void spinUntil(Clock::time_point end)
     }
 }
 
+std::string droppedPacketsLine(unsigned long long dropped)
+{
+    return "CvexPlcCommon::prepareData: send queue full, dropped " + std::to_string(dropped) +
+           " packets";
+}
+
 // Called under _sendMutex: the number of drops to report now, at most once per interval.
 unsigned long long takeDropReport(CvexPlcCommonPrivate& d)
 {
@@ -164,14 +201,15 @@ unsigned long long takeDropReport(CvexPlcCommonPrivate& d)
     const unsigned long long dropped = d._droppedPackets;
     d._droppedPackets = 0;
     d._dropReportTimer.start();
+    d._monitor.post(CvexPlcEvent::SendQueueOverflow, 0, static_cast<long long>(dropped),
+                    droppedPacketsLine(dropped));
     return dropped;
 }
 
 void printDroppedPackets(unsigned long long dropped)
 {
     if (dropped > 0) {
-        CvexDiagnostic() << "CvexPlcCommon::prepareData: send queue full, dropped " << dropped
-                         << " packets";
+        CvexDiagnostic::write(droppedPacketsLine(dropped));
     }
 }
 
@@ -310,6 +348,12 @@ CvexPlcCommon::CvexPlcCommon(CvexObject* parent)
     : CvexAbstractCommSource(CvexAbstractCommSource::PlcComm, parent),
       d_ptr(std::make_unique<CvexPlcCommonPrivate>())
 {
+    // Emitted from the worker's event loop, so that no lock of the source is held meanwhile.
+    d_ptr->_monitor.setReadyNotifier([this] {
+        if (CvexPlcWorkerThread* worker = d_func()->_workerThread.get()) {
+            worker->post([this] { emitSignal("eventsReady"); });
+        }
+    });
 }
 
 CvexPlcCommon::~CvexPlcCommon()
@@ -389,8 +433,10 @@ void CvexPlcCommon::setCommonFile(std::string path)
     // The transport is set up outside the lock: the worker thread may be waiting for it.
     if (!d->_udp->bind(sourceAddress, sourcePort, true)) {
         // Without the socket no reply can arrive: the source stays at line status 0.
-        CvexDiagnostic() << "CvexPlcCommon::setCommonFile: cannot bind " << sourceAddress.toString()
-                         << ":" << sourcePort << ": " << d->_udp->errorString();
+        const std::string failure = sourceAddress.toString() + ":" + std::to_string(sourcePort) +
+                                    ": " + d->_udp->errorString();
+        CvexDiagnostic() << "CvexPlcCommon::setCommonFile: cannot bind " << failure;
+        d->_monitor.post(CvexPlcEvent::BindFailed, 0, 0, failure);
         return;
     }
     CvexObject::connect(d->_udp.get(), "readyRead", this, "CvexPlcCommon::processReceive()",
@@ -417,6 +463,16 @@ void CvexPlcCommon::setCommonFile(std::string path)
 int CvexPlcCommon::lineStatus() const
 {
     return d_func()->_lineStatus.load();
+}
+
+CvexPlcStatistics CvexPlcCommon::statistics() const
+{
+    return d_func()->_monitor.statistics();
+}
+
+std::vector<CvexPlcEvent> CvexPlcCommon::takeEvents()
+{
+    return d_func()->_monitor.takeEvents();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -464,7 +520,7 @@ void CvexPlcCommon::resetLink()
         StateLock lock(d->_stateMutex);
         cancelDeadline(*d);
     }
-    d->_lineStatus = 0;
+    d->_monitor.lineStatusChanged(d->_lineStatus.exchange(0), 0);
     SendLock lock(d->_sendMutex);
     d->_receiveTimer.restart();
     d->_sendQueue.clear();
@@ -569,7 +625,9 @@ void CvexPlcCommon::sendData(const CvexByteArray& packet)
         address = *d->_hostAddress;
         port = static_cast<unsigned short>(d->_hostPort);
     }
-    udp->writeDatagram(packet.constData(), packet.size(), address, port);
+    if (udp->writeDatagram(packet.constData(), packet.size(), address, port) >= 0) {
+        d->_monitor.datagramSent(packet.size() > 5 ? readLe16(packet, 4) : -1);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -592,6 +650,7 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
             return;
         }
         ++d->_droppedPackets;
+        d->_monitor.sendQueueDropped();
         dropped = takeDropReport(*d);
     }
     printDroppedPackets(dropped);
@@ -659,21 +718,32 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
         d->_receiveTimer.restart();
     }
     const int type = datagram.size() > 5 ? readLe16(datagram, 4) : kUnknownType;
+    d->_monitor.datagramReceived(type);
     StateLock lock(d->_stateMutex);
     if (type == TriggeredDataReply && isRepeatedTriggeredData(datagram)) {
         return;
     }
     CvexAbstractProtocol* protocol = d->_factory->protocol(type);
     if (!protocol) {
+        d->_monitor.unknownReceived();
         printMissingProtocol("receiveData", type);
         return;
     }
     const int result = protocol->parseProtocol(datagram);
+    d->_monitor.replyParsed(type, result, datagram);
     switch (type) {
     case ActualReply:
         checkActual(result);
         break;
+    case ActionReply:
+        d->_monitor.actionAnswered(
+            static_cast<CvexPlcActionProtocol*>(protocol)->replyStates(datagram));
+        break;
     case AlarmReply:
+        if (result >= 0 && datagram.size() > 12) {
+            d->_monitor.post(CvexPlcEvent::AlarmReceived, result,
+                             static_cast<unsigned char>(datagram.at(12)));
+        }
         if (datagram.size() >= kMinAlarmAnswerSize) {
             requestAlarm(static_cast<unsigned int>(result),
                          static_cast<unsigned char>(datagram.at(12)));
@@ -707,11 +777,12 @@ bool CvexPlcCommon::isRepeatedTriggeredData(const CvexByteArray& datagram)
         return false;
     }
     switch (d->_duplicateFilter.check(datagram)) {
-    case CvexPlcDuplicateFilter::Verdict::Repeat:
-        ++d->_duplicatesIgnored;
-        requestTriggerConfirm(
-            static_cast<unsigned int>(readLe16(datagram, kTriggeredDataGroupOffset)));
+    case CvexPlcDuplicateFilter::Verdict::Repeat: {
+        const int group = readLe16(datagram, kTriggeredDataGroupOffset);
+        d->_monitor.duplicateIgnored(group);
+        requestTriggerConfirm(static_cast<unsigned int>(group));
         return true;
+    }
     case CvexPlcDuplicateFilter::Verdict::FilterTurnedOff:
         CvexDiagnostic()
             << "CvexPlcCommon::receiveData: two different triggered-data packets "
@@ -763,7 +834,8 @@ void CvexPlcCommon::checkLineStatus(int status)
     StateLock lock(d->_stateMutex);
     switch (status) {
     case kLineStatusVersionMismatch:
-        CvexDiagnostic() << "CvexPlcCommon::checkLineStatus: Version dismatch";
+        CvexDiagnostic::write(kVersionMismatchLine);
+        d->_monitor.post(CvexPlcEvent::VersionMismatch, 0, 0, kVersionMismatchLine);
         break;
     case 1:
         d->_moldSetPending = false;
@@ -782,7 +854,7 @@ void CvexPlcCommon::checkLineStatus(int status)
         CvexDiagnostic() << "CvexPlcCommon::checkLineStatus: Unknown Status";
         break;
     }
-    d->_lineStatus = status;
+    d->_monitor.lineStatusChanged(d->_lineStatus.exchange(status), status);
 }
 
 void CvexPlcCommon::startMoldSetDownload()
@@ -794,6 +866,7 @@ void CvexPlcCommon::startMoldSetDownload()
     d->_moldBlock.setPackSize(kMoldSetPackSize);
     d->_moldBlock.setStartPos(0);
     reportMissingMoldSetValues(d->_moldBlock);
+    d->_monitor.moldSetProgress(0, moldSetPacks(d->_moldBlock));
     packMoldSetData();
 }
 
@@ -857,6 +930,7 @@ int CvexPlcCommon::downloadMoldSet(const CvexParseMoldBlock& block)
     d->_moldBlock.setPackSize(kMoldSetPackSize);
     d->_moldBlock.setStartPos(0);
     reportMissingMoldSetValues(d->_moldBlock);
+    d->_monitor.moldSetProgress(0, moldSetPacks(d->_moldBlock));
     packMoldSetData();
     return 0;
 }
@@ -877,6 +951,7 @@ void CvexPlcCommon::checkMoldSet(int acceptedCount)
     }
     const unsigned long long next =
         static_cast<unsigned long long>(d->_moldBlock.queryStartPos()) + pack;
+    reportMoldSetPack(d->_monitor, next, d->_moldBlock);
     if (next == d->_moldBlock.dataIDSet().array().size()) {
         requestMoldSetStatus();
         return;
@@ -911,14 +986,17 @@ void CvexPlcCommon::checkMoldSetStatus(int heldCount)
     const auto count = static_cast<long long>(d->_moldBlock.dataIDSet().array().size());
     d->_downloadGuard.clear();
     if (heldCount != count) {
+        d->_monitor.post(CvexPlcEvent::MoldSetRefused, static_cast<int>(count), heldCount);
         d->_moldBlock.setPackSize(kMoldSetPackSize);
         d->_moldBlock.setStartPos(0);
         packMoldSetData();
         return;
     }
-    d->_lineStatus = 3;
+    d->_monitor.post(CvexPlcEvent::MoldSetConfirmed, 0, count);
+    d->_monitor.lineStatusChanged(d->_lineStatus.exchange(3), 3);
     requestActual();
     d->_triggerIndex = 0;
+    d->_monitor.triggerProgress(0, static_cast<unsigned int>(d->_triggers.size()));
     requestTrigger();
 }
 
@@ -952,6 +1030,8 @@ void CvexPlcCommon::checkTrigger(int groupID)
     }
     if (static_cast<long long>(d->_triggers[index].groupID()) == groupID) {
         d->_triggerIndex.fetch_add(1);
+        d->_monitor.triggerProgress(index + 1, static_cast<unsigned int>(d->_triggers.size()));
+        d->_monitor.post(CvexPlcEvent::TriggerAcknowledged, groupID, index + 1);
         requestTrigger();
     } else if (!acknowledgedBefore(d->_triggers, index, groupID)) {
         resendWaitingItem();
@@ -978,15 +1058,17 @@ void CvexPlcCommon::resendWaitingItem()
         giveUpWaitingItem(*d);
         return;
     }
-    ++d->_retransmissions;
     switch (d->_downloadGuard.item()) {
     case DownloadItem::MoldSetPack:
+        d->_monitor.retransmitted(MoldSetType);
         packMoldSetData();
         break;
     case DownloadItem::MoldSetStatus:
+        d->_monitor.retransmitted(MoldSetStatusType);
         requestMoldSetStatus();
         break;
     case DownloadItem::Trigger:
+        d->_monitor.retransmitted(TriggerType);
         requestTrigger();
         break;
     case DownloadItem::None:
@@ -1137,6 +1219,7 @@ int CvexPlcCommon::downloadAction(unsigned int code)
 
 int CvexPlcCommon::downloadAction(const CvexByteArray& codes)
 {
+    d_func()->_monitor.actionRequested(actionCodes(codes));
     return composeAndQueue(ActionType, codes, nullptr) ? 0 : -1;
 }
 

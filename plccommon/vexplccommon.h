@@ -5,6 +5,8 @@
 #include "vexabstractcommsource.h"
 #include "vexbytearray.h"
 #include "vexglobal.h"
+#include "vexplcevent.h"
+#include "vexplcstatistics.h"
 #include "vexvariant.h"
 
 #include <atomic>
@@ -39,6 +41,17 @@ public:
     void run() override;
     void setCommonFile(std::string path) override;
     int lineStatus() const override;
+
+    // What the source has counted so far: a snapshot, cheap enough to take at any rate from any
+    // thread.
+    CvexPlcStatistics statistics() const;
+    // The events since the last call, oldest first; any thread may call it. The source holds at
+    // most 4096: when full, the oldest give way to one EventsDropped event with their count. When
+    // the held events go from none to some, the source emits the named signal "eventsReady" from
+    // its worker thread's event loop, with none of its locks held: connect a receiver of the
+    // host's thread to it (CvexObject::connect) and drain with takeEvents() there. A receiver that
+    // belongs to no thread is called in the worker thread itself and should return quickly.
+    std::vector<CvexPlcEvent> takeEvents();
 
     int uploadParam(const std::vector<std::string>& names) override;
     int uploadParam(const std::string& name) override;

@@ -10,6 +10,7 @@
 #include "vexparseplccommon.h"
 #include "vexplcdownloadguard_p.h"
 #include "vexplcduplicatefilter_p.h"
+#include "vexplcmonitor_p.h"
 #include "vexplcprotocolfactory.h"
 #include "vexthread.h"
 #include "vextimer.h"
@@ -85,13 +86,12 @@ public:
     CvexPlcDownloadGuard _downloadGuard;
     std::unique_ptr<CvexTimer> _resendTimer;
     CvexPlcDuplicateFilter _duplicateFilter;
-    std::atomic<std::uint64_t> _retransmissions{0};
-    std::atomic<std::uint64_t> _duplicatesIgnored{0};
 
     CvexRecursiveMutex _stateMutex;
 
     // Used by the worker thread only: every received datagram is read into it.
     std::vector<char> _receiveBuffer;
+    CvexPlcMonitor _monitor;
 };
 
 } // namespace Orrery

@@ -32,20 +32,28 @@ int CvexPlcActionProtocol::composeProtocol(CvexByteArray& out, const CvexByteArr
 
 int CvexPlcActionProtocol::parseProtocol(const CvexByteArray& in)
 {
-    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
-    const PlcLock guard(d->mutex);
-    const int states = d->replyRecordCount(in, ActionWordSize);
-    if (states < 0)
+    const PlcLock guard(d_func()->mutex);
+    if (d_func()->replyRecordCount(in, ActionWordSize) < 0)
         return -1;
-    const int first = d->receiveHead.fixedSize();
     int failed = 0;
-    for (int i = 0; i < states; ++i) {
-        const std::uint32_t state = PlcBytes::getU32(in, first + i * ActionWordSize);
+    for (const std::uint32_t state : replyStates(in)) {
         CvexDiagnostic() << "state: " << state;
         if (state & ActionFailedBit)
             ++failed;
     }
     return failed;
+}
+
+std::vector<std::uint32_t> CvexPlcActionProtocol::replyStates(const CvexByteArray& in)
+{
+    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
+    const PlcLock guard(d->mutex);
+    const int count = d->replyRecordCount(in, ActionWordSize);
+    const int first = d->receiveHead.fixedSize();
+    std::vector<std::uint32_t> states;
+    for (int i = 0; i < count; ++i)
+        states.push_back(PlcBytes::getU32(in, first + i * ActionWordSize));
+    return states;
 }
 
 } // namespace Orrery

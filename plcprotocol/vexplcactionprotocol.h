@@ -5,6 +5,9 @@
 #include "vexglobal.h"
 #include "vexplcprotocol.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace Orrery {
 
 // Action codes to the PLC and the reported state of each action. Owned by the protocol factory;
@@ -16,6 +19,9 @@ public:
 
     int composeProtocol(CvexByteArray& out, const CvexByteArray& in, void* arg) override;
     int parseProtocol(const CvexByteArray& in) override;
+    // The state of each action a reply reports, in the order the actions were sent; empty for a
+    // refused reply.
+    std::vector<std::uint32_t> replyStates(const CvexByteArray& in);
 };
 
 } // namespace Orrery

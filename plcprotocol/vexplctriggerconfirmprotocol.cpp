@@ -93,8 +93,7 @@ int CvexPlcTriggerConfirmProtocol::parseProtocol(const CvexByteArray& in)
         if (claimed == 0)
             return group;
         const int count = PlcBytes::wholeRecords(ItemsOffset, in.size(), SampleSize, claimed);
-        // The last group of four may reach past the datagram; its missing samples stay zero.
-        const int records = (count + SamplesPerRecord - 1) / SamplesPerRecord;
+        const int records = curveRecords(in);
         std::vector<unsigned char> samples(static_cast<std::size_t>(records) * SamplesPerRecord *
                                            SampleSize);
         const std::size_t inside =
@@ -155,6 +154,30 @@ void CvexPlcTriggerConfirmProtocol::setCurveData(unsigned int curve, const void*
         return;
     if (CvexAbstractControlData* curves = CvexControlDataFactory::instance()->get(CurveControlType))
         curves->saveCurveLog(curve);
+}
+
+int CvexPlcTriggerConfirmProtocol::curveOf(const CvexByteArray& in)
+{
+    if (!CvexAbstractPlcProtocolPrivate::hasReplyMark(in, ReplyMinimumSize))
+        return -1;
+    const int group = PlcBytes::getU16(in, GroupOffset);
+    return group >= FirstCurveGroup ? group - FirstCurveGroup : -1;
+}
+
+int CvexPlcTriggerConfirmProtocol::curveRecords(const CvexByteArray& in)
+{
+    if (curveOf(in) < 0)
+        return 0;
+    const int count = PlcBytes::wholeRecords(ItemsOffset, in.size(), SampleSize,
+                                             PlcBytes::getU16(in, ItemCountOffset));
+    // The last group of four may reach past the datagram; its missing samples stay zero.
+    return (count + SamplesPerRecord - 1) / SamplesPerRecord;
+}
+
+bool CvexPlcTriggerConfirmProtocol::closesCurve(const CvexByteArray& in)
+{
+    // A reply without samples adds nothing and closes nothing.
+    return curveRecords(in) > 0 && PlcBytes::getU16(in, CurveStateOffset) == CurveClosedState;
 }
 
 // Temperature PID tuning travels by other means; the operation is kept for hosts that call it.

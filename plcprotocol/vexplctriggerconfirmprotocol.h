@@ -23,6 +23,13 @@ public:
     // `curve` and closes the curve when `state` is 3. Uses no data of the object.
     void setCurveData(unsigned int curve, const void* samples, int count, unsigned int state);
     void setTemperPID();
+
+    // For observers of the received data, without parsing it: the curve a reply carries (-1 for
+    // a data group or a reply without the start mark), the records it adds to that curve, and
+    // whether it closes the curve.
+    static int curveOf(const CvexByteArray& in);
+    static int curveRecords(const CvexByteArray& in);
+    static bool closesCurve(const CvexByteArray& in);
 };
 
 } // namespace Orrery

@@ -71,6 +71,30 @@ bool BackgroundProcess::waitFor(std::chrono::milliseconds timeout)
     }
 }
 
+bool BackgroundProcess::waitForOutput(const std::string& text, std::chrono::milliseconds timeout,
+                                      size_t times) const
+{
+    auto count = [&] {
+        const std::string out = readFile(_folder.path() + "/out");
+        size_t found = 0;
+        for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (count() < times) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+void BackgroundProcess::signal(int number) const
+{
+    kill(_pid, number);
+}
+
 ProcessResult BackgroundProcess::stop(std::chrono::milliseconds timeout)
 {
     if (_stopped)

@@ -40,6 +40,11 @@ public:
     BackgroundProcess(const BackgroundProcess&) = delete;
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
+    // Waits up to `timeout` for `text` to appear `times` times in the child's standard output.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout,
+                       size_t times = 1) const;
+    // Sends `signal` to the child alone.
+    void signal(int signal) const;
     // Gives the child `timeout` to exit by itself, then ends it; returns everything about it.
     ProcessResult stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 

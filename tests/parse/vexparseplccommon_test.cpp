@@ -421,4 +421,116 @@ TEST(CommonFile, Example)
     EXPECT_EQ(condition.params().array(), (std::vector<int>{4001, 0x42AB0000}));
 }
 
+// An issue as one line: "path @line: text".
+std::string show(const CvexParseIssue& issue)
+{
+    return issue.path + " @" + std::to_string(issue.line) + ": " + issue.text;
+}
+
+Lines issuesOf(const std::string& content)
+{
+    Lines shown;
+    for (const CvexParseIssue& issue : load(content).config->issues())
+        shown.push_back(show(issue));
+    return shown;
+}
+
+TEST(CommonFileIssues, CleanFileHasNone)
+{
+    vextest::StdoutCapture out;
+    EXPECT_TRUE(CvexParsePlcCommon(VEXPLC_EXAMPLE_COMMON_FILE).issues().empty());
+    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
+}
+
+TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
+{
+    for (const auto& row : std::vector<std::pair<std::string, std::string>>{
+             {"[\n {\"Type\": {\"ID\": 1,}}\n]",
+              " @2: JSON syntax error: Missing a name for object member."},
+             {"", " @0: the file is empty"},
+             {"\n\n{}", " @3: the file is not a list of sections; refused"}}) {
+        SCOPED_TRACE(row.first);
+        EXPECT_EQ(issuesOf(row.first), Lines{row.second});
+    }
+    vextest::StdoutCapture out;
+    EXPECT_EQ(show(CvexParsePlcCommon("/nonexistent/vexplc/common.json").issues().at(0)),
+              " @0: cannot open the file");
+}
+
+// Each refused or skipped value is listed once, in file order, with its JSON pointer and line;
+// the records built from the file are the same as without the list.
+TEST(CommonFileIssues, NameThePathAndLineOfEachRefusedOrSkippedValue)
+{
+    const Loaded loaded = load(R"([
+ {"Protocol": {"Version": "1", "Src": {"IP": 5, "Port": 1}, "Colour": 3}},
+ {"Type": {"ID": 9, "MoldList": [
+    {"Type": 1, "DataIDList": [1, 2, -3], "DataValueList": [1.5, "x"]},
+    {"Type": 1},
+    {"Type": "2"}
+   ], "MoldList": []}},
+ {"Type": {"ID": 44}}, {"Type": {"ID": "7"}},
+ {"Type": {"ID": 1, "DataIDList": []}},
+ {"Type": {"ID": 1, "CycleTime": 5, "CycleTime": 6}},
+ {"Nothing": 1},
+ {"Type": {"ID": 17, "StartTrigger": [{"Condition": [{}, 3]}, 4, {"Other": 1}],
+           "StopTrigger": {}, "a~/b": 1}},
+ 5,
+ {"Type": {"ID": 1}}
+])");
+    Lines shown;
+    for (const CvexParseIssue& issue : loaded.config->issues())
+        shown.push_back(show(issue));
+    EXPECT_EQ(shown, (Lines{
+                         "/0/Protocol/Version @2: \"Version\" is not an unsigned 32-bit integer; "
+                         "ignored",
+                         "/0/Protocol/Src/IP @2: \"IP\" is not a string; ignored",
+                         "/0/Protocol/Colour @2: unknown key \"Colour\"; ignored",
+                         "/1/Type/MoldList/0/DataIDList/2 @4: not an unsigned 32-bit integer; the "
+                         "list ends before it and is refused",
+                         "/1/Type/MoldList/0/DataValueList/1 @4: not a number; the list ends "
+                         "before it and is refused",
+                         "/1/Type/MoldList/1/Type @5: block type 1 came before; the first block "
+                         "of that type is kept",
+                         "/1/Type/MoldList/2/Type @6: block \"Type\" is not an unsigned 32-bit "
+                         "integer; block left out",
+                         "/1/Type/MoldList @7: repeated key \"MoldList\"; its blocks are added "
+                         "to those of the earlier one",
+                         "/2/Type/ID @8: unknown section ID 44; ignored",
+                         "/3/Type/ID @8: section \"ID\" is not an unsigned 32-bit integer; "
+                         "section ignored",
+                         "/4/Type/DataIDList @9: empty list; refused",
+                         "/5/Type @10: repeated section; it replaces the earlier one",
+                         "/5/Type/CycleTime @10: repeated key \"CycleTime\"; this value "
+                         "replaces the earlier one",
+                         "/6 @11: section has neither \"Type\" nor \"Protocol\"; ignored",
+                         "/7/Type/StartTrigger/0/Condition/0 @12: empty object; the record is "
+                         "refused",
+                         "/7/Type/StartTrigger/0/Condition/1 @12: condition is not an object; "
+                         "the parameter set is refused",
+                         "/7/Type/StartTrigger/1 @12: parameter set is not an object; refused",
+                         "/7/Type/StartTrigger/2 @12: parameter set has no \"Condition\" list; "
+                         "refused",
+                         "/7/Type/StopTrigger @13: trigger phase is not a list of parameter sets; "
+                         "refused",
+                         "/7/Type/a~0~1b @13: unknown key \"a~/b\"; ignored",
+                         "/8 @14: section is not an object; the file is refused",
+                     }));
+    EXPECT_FALSE(loaded.config->isValid());
+    EXPECT_EQ(loaded.config->actual().cycleTime(), 6u);
+    EXPECT_EQ(show(loaded.config->moldSet()), "9 [1]");
+    EXPECT_EQ(loaded.config->lineStatus().isValid(), false);
+}
+
+// A file can repeat a fault without end; the list stays bounded and says how much it left out.
+TEST(CommonFileIssues, ListIsBoundedForAFileOfManyFaults)
+{
+    std::string content = "[";
+    for (int i = 0; i < 1500; ++i)
+        content += std::string(i == 0 ? "" : ",") + "{\"X\": " + std::to_string(i) + "}";
+    const auto issues = load(content + "]").config->issues();
+    ASSERT_EQ(issues.size(), 1001u);
+    EXPECT_EQ(show(issues[999]), "/999 @1: section has neither \"Type\" nor \"Protocol\"; ignored");
+    EXPECT_EQ(show(issues[1000]), " @0: 500 further issues not listed");
+}
+
 } // namespace

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -197,17 +198,30 @@ protected:
     {
         const std::string& bytes = datagram.bytes;
         if (datagram.type() == 7 && answerPolls) {
-            peer.send(reply::lineStatus(plcLineStatus));
+            sendReply(reply::lineStatus(plcLineStatus));
         } else if (datagram.type() == 9) {
             const int shortBy = shortMoldAcks.fetch_sub(1) > 0 ? 1 : 0;
-            peer.send(reply::moldSetAck(static_cast<uint16_t>(le16(bytes, 10) - shortBy)));
+            sendReply(reply::moldSetAck(static_cast<uint16_t>(le16(bytes, 10) - shortBy)));
         } else if (datagram.type() == 8) {
             plcLineStatus = 3;
-            peer.send(reply::moldSetStatus(static_cast<int32_t>(le32(bytes, 12))));
+            sendReply(reply::moldSetStatus(static_cast<int32_t>(le32(bytes, 12))));
         } else if (datagram.type() == 17) {
             const bool wrong = le16(bytes, 8) == 2 && wrongTriggerAcks.fetch_sub(1) > 0;
-            peer.send(reply::triggerAck(wrong ? 99 : le16(bytes, 8)));
+            sendReply(reply::triggerAck(wrong ? 99 : le16(bytes, 8)));
         }
+    }
+    // Sends as the PLC and counts what was sent, by type.
+    void sendReply(const std::string& bytes)
+    {
+        if (peer.send(bytes)) {
+            const std::lock_guard<std::mutex> lock(repliedMutex);
+            ++replied[le16(bytes, 4)];
+        }
+    }
+    std::map<int, std::uint64_t> repliedByType() const
+    {
+        const std::lock_guard<std::mutex> lock(repliedMutex);
+        return replied;
     }
     bool waitForMorePolls(size_t n) { return peer.waitForCount(7, peer.count(7) + n, kDeadline); }
     // The group of every trigger definition sent, in order.
@@ -223,6 +237,9 @@ protected:
     std::atomic<bool> answerPolls{true};
     std::atomic<int> shortMoldAcks{0};
     std::atomic<int> wrongTriggerAcks{0};
+
+    mutable std::mutex repliedMutex;
+    std::map<int, std::uint64_t> replied;
 
     vexsim::PlcPeer peer;
     std::unique_ptr<vextest::TempFile> file;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "commandline.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -18,7 +19,8 @@ struct CommandShape {
 const CommandShape* shapeOf(const std::string& command)
 {
     static const CommandShape check{{"--items"}, false, false};
-    static const CommandShape run{{"--items", "--out", "--duration", "--plain"}, true, false};
+    static const CommandShape run{
+        {"--items", "--out", "--duration", "--plain", "-v", "--json", "--ids"}, true, false};
     static const CommandShape upload{{"--items", "--timeout"}, false, true};
     static const CommandShape download{{"--items", "--timeout"}, true, true};
     static const CommandShape action{{"--items", "--timeout"}, false, true};
@@ -37,7 +39,12 @@ const CommandShape* shapeOf(const std::string& command)
 
 bool takesValue(const std::string& option)
 {
-    return option != "--plain";
+    return option != "--plain" && option != "-v" && option != "--json";
+}
+
+bool isHelp(const std::string& word)
+{
+    return word == "--help" || word == "-h" || word == "help";
 }
 
 } // namespace
@@ -57,17 +64,34 @@ Options CommandLine::parse(const std::vector<std::string>& words)
     if (words.empty())
         throw UsageError("no command given");
     options.command = words[0];
-    if (options.command == "help" || options.command == "--help" || options.command == "-h") {
+    if (options.command == "--version") {
+        options.command = "version";
+        return options;
+    }
+    if (isHelp(options.command)) {
         options.command = "help";
+        if (words.size() > 1 && shapeOf(words[1]))
+            options.helpFor = words[1];
         return options;
     }
     const CommandShape* shape = shapeOf(options.command);
     if (!shape)
         throw UsageError("unknown command \"" + options.command + "\"");
+    if (std::find_if(words.begin() + 1, words.end(), isHelp) != words.end()) {
+        options.helpFor = options.command;
+        options.command = "help";
+        return options;
+    }
     std::vector<std::string> positional;
     bool optionsEnded = false;
     for (size_t i = 1; i < words.size(); ++i) {
         std::string word = words[i];
+        if (word == "-v" && !optionsEnded) {
+            if (shape->options.count(word) == 0)
+                throw UsageError("unknown option -v for \"" + options.command + "\"");
+            options.verbose = true;
+            continue;
+        }
         if (optionsEnded || word.size() < 2 || word.compare(0, 2, "--") != 0) {
             positional.push_back(word);
             continue;
@@ -88,7 +112,7 @@ Options CommandLine::parse(const std::vector<std::string>& words)
         if (!takesValue(word)) {
             if (inlineValue)
                 throw UsageError(word + " takes no value");
-            options.plain = true;
+            (word == "--json" ? options.json : options.plain) = true;
             continue;
         }
         if (!inlineValue) {
@@ -98,6 +122,8 @@ Options CommandLine::parse(const std::vector<std::string>& words)
         }
         if (word == "--items")
             options.itemsFile = value;
+        else if (word == "--ids")
+            options.ids = value;
         else if (word == "--out")
             options.outputFolder = value;
         else if (word == "--duration")
@@ -120,22 +146,35 @@ Options CommandLine::parse(const std::vector<std::string>& words)
     return options;
 }
 
-std::string CommandLine::usage()
+std::string CommandLine::usage(const std::string& command)
 {
-    return "usage:\n"
-           "  plchost check FILE [--items ITEMS]\n"
-           "      explain a common file section by section and list its problems\n"
-           "  plchost run FILE --items ITEMS [--out DIR] [--duration S] [--plain]\n"
-           "      run a host against the PLC of FILE; live screen on a terminal, plain event\n"
-           "      lines otherwise; saved curves go to DIR (default plchost-out) as CSV and SVG\n"
-           "  plchost upload FILE [--items ITEMS] [--timeout S] ID|NAME...\n"
-           "      read parameters from the PLC and print them\n"
-           "  plchost download FILE --items ITEMS [--timeout S] ID|NAME=VALUE...\n"
-           "      write parameters to the PLC and read them back\n"
-           "  plchost action FILE [--timeout S] CODE...\n"
-           "      send action codes and print the PLC's states\n"
-           "  The one-shot commands wait for the link to come up (state 3) before they send,\n"
-           "  then up to S seconds (default 3) for the answer.\n";
+    static const std::pair<const char*, const char*> kUsages[] = {
+        {"check", "  plchost check FILE [--items ITEMS]\n"
+                  "      explain a common file section by section and list its problems\n"},
+        {"run", "  plchost run FILE --items ITEMS [--out DIR] [--duration S] [--plain] [-v]\n"
+                "      [--json] [--ids ID|NAME,...]\n"
+                "      run a host against the PLC of FILE; live screen on a terminal, plain\n"
+                "      time-stamped lines otherwise; saved curves go to DIR (default\n"
+                "      plchost-out) as CSV and SVG, numbered on from earlier runs, and every\n"
+                "      line to DIR/plchost.log; -v shows the library's lines too; --json writes\n"
+                "      one JSON object a line per event, value and curve; --ids limits the\n"
+                "      values shown and written\n"},
+        {"upload", "  plchost upload FILE [--items ITEMS] [--timeout S] ID|NAME...\n"
+                   "      read parameters from the PLC and print them\n"},
+        {"download", "  plchost download FILE --items ITEMS [--timeout S] ID|NAME=VALUE...\n"
+                     "      write parameters to the PLC and read them back\n"},
+        {"action", "  plchost action FILE [--timeout S] CODE...\n"
+                   "      send action codes and print the PLC's states\n"}};
+    std::string text = "usage:\n";
+    for (const auto& [name, lines] : kUsages)
+        if (command.empty() || command == name)
+            text += lines;
+    if (command.empty() || shapeOf(command)->takesArguments)
+        text += "  The one-shot commands wait for the link to come up (state 3) before they send,\n"
+                "  then up to S seconds (default 3) for the answer.\n";
+    if (command.empty())
+        text += "  plchost --version; plchost COMMAND --help\n";
+    return text;
 }
 
 } // namespace plchost

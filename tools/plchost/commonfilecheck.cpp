@@ -6,10 +6,18 @@
 #include "jsonfile.h"
 #include "vexparseplccommon.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 
 namespace plchost {
+
+using vextools::JsonFile;
 
 namespace {
 
@@ -32,6 +40,23 @@ constexpr size_t kNamedOneByOne = 3;
 std::string section(int index)
 {
     return "section " + std::to_string(index);
+}
+
+// Whether `ip` is an address of this machine: binding it with a port the system picks fails with
+// EADDRNOTAVAIL otherwise. The port itself is left alone, so this cannot race with the source.
+bool isLocalAddress(const std::string& ip)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    if (inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1)
+        return true; // not an address at all: the walk names that
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return true;
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
+                       errno != EADDRNOTAVAIL;
+    ::close(fd);
+    return bound;
 }
 
 } // namespace
@@ -75,6 +100,8 @@ void CommonFileCheck::askLibrary()
             !first->second.dataIDSet().isValid())
             refusals.push_back("the library has no valid mold block 1");
     }
+    if (refusals.empty())
+        checkEndpoints(HostPlan::fromConfig(config));
     const bool explained = errorCount() > 0;
     if (!explained) {
         // The walk mirrors the library's rules; if it found nothing, still say what was refused.
@@ -82,6 +109,19 @@ void CommonFileCheck::askLibrary()
             _problems.push_back({Problem::Error, "", refusal});
     }
     _usable = refusals.empty() && errorCount() == 0;
+}
+
+void CommonFileCheck::checkEndpoints(const HostPlan& plan)
+{
+    const std::string source = plan.sourceIP + ":" + std::to_string(plan.sourcePort);
+    if (plan.sourceIP == plan.hostIP && plan.sourcePort == plan.hostPort)
+        _problems.push_back({Problem::Error, "\"Src\"",
+                             source + " is also the \"Host\" endpoint: the source would talk to "
+                                      "itself, not to the PLC"});
+    if (!isLocalAddress(plan.sourceIP))
+        _problems.push_back({Problem::Error, "\"Src\"",
+                             "\"IP\" " + plan.sourceIP +
+                                 " is not an address of this machine: the source cannot bind it"});
 }
 
 bool CommonFileCheck::checkItems(const ItemDictionary& items)
@@ -182,6 +222,7 @@ void CommonFileCheck::printReport(std::ostream& out) const
     out << "Common file " << _path << "\n";
     if (_readable)
         printSections(out);
+    printLibraryIssues(out);
     if (_problems.empty()) {
         out << "Problems: none\n";
     } else {
@@ -190,6 +231,22 @@ void CommonFileCheck::printReport(std::ostream& out) const
         printProblems(out, false);
     }
     out << "Verdict: " << (_usable ? "usable" : "not usable") << "\n";
+}
+
+void CommonFileCheck::printLibraryIssues(std::ostream& out) const
+{
+    if (!_config || _config->issues().empty())
+        return;
+    const std::vector<Orrery::CvexParseIssue> issues = _config->issues();
+    out << "The library's parser refused or skipped " << plural(issues.size(), "value", "values")
+        << ":\n";
+    for (const Orrery::CvexParseIssue& issue : issues) {
+        out << "  " << _path;
+        if (issue.line > 0)
+            out << ":" << issue.line;
+        out << ": " << (issue.path.empty() ? std::string("the file") : issue.path) << ": "
+            << issue.text << "\n";
+    }
 }
 
 void CommonFileCheck::printProblems(std::ostream& out, bool errorsOnly) const

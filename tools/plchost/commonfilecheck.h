@@ -19,6 +19,7 @@ class CvexParsePlcCommon;
 namespace plchost {
 
 class ItemDictionary;
+struct HostPlan;
 
 class CommonFileCheck {
 public:
@@ -50,7 +51,12 @@ public:
 
 private:
     void askLibrary();
+    // What only the host can judge about the endpoints: a "Src" that is the "Host", or that
+    // this machine does not have.
+    void checkEndpoints(const HostPlan& plan);
     void printSections(std::ostream& out) const;
+    // What the library's parser noted while reading, each with its line and JSON pointer.
+    void printLibraryIssues(std::ostream& out) const;
 
     std::string _path;
     bool _readable = false;

@@ -11,6 +11,8 @@
 
 namespace plchost {
 
+using vextools::JsonFile;
+
 namespace {
 
 constexpr unsigned int kActualCode = 1;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -176,8 +177,10 @@ bool CurveWriter::write(unsigned int curve, size_t ordinal,
                         const std::vector<Orrery::tagCurveData>& records, const SeriesNames& names,
                         CurveFiles* files)
 {
+    if (_earlier.count(curve) == 0)
+        _earlier[curve] = highestNumberInFolder(curve);
     char stem[64];
-    std::snprintf(stem, sizeof stem, "curve%u-%03zu", curve, ordinal);
+    std::snprintf(stem, sizeof stem, "curve%u-%03zu", curve, _earlier[curve] + ordinal);
     files->csvPath = _folder + "/" + stem + ".csv";
     files->svgPath = _folder + "/" + stem + ".svg";
     const std::string title = "Curve " + std::to_string(curve) + " (group " +
@@ -185,6 +188,24 @@ bool CurveWriter::write(unsigned int curve, size_t ordinal,
                               ", " + std::to_string(records.size()) + " records";
     return writeFile(files->csvPath, csv(records, names)) &&
            writeFile(files->svgPath, svg(title, records, names));
+}
+
+size_t CurveWriter::highestNumberInFolder(unsigned int curve) const
+{
+    const std::string head = "curve" + std::to_string(curve) + "-";
+    size_t highest = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(_folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, head.size(), head) != 0)
+            continue;
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(name.c_str() + head.size(), &end, 10);
+        if (end != name.c_str() + head.size() &&
+            (std::string(end) == ".csv" || std::string(end) == ".svg"))
+            highest = std::max<size_t>(highest, number);
+    }
+    return highest;
 }
 
 bool CurveWriter::writeFile(const std::string& path, const std::string& content)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "datatypes.h"
 
+#include "itemfile.h"
 #include "vexdbstoragefactory.h"
 
 #include <cerrno>
@@ -15,29 +16,12 @@ namespace plchost {
 
 bool DataTypes::isCode(unsigned int code)
 {
-    return code >= 1 && code <= 9;
+    return vextools::ItemFile::isDataType(code);
 }
 
 std::string DataTypes::codeName(unsigned int code)
 {
-    switch (code) {
-    case 1:
-    case 9:
-        return "signed 8-bit";
-    case 2:
-    case 3:
-        return "signed 16-bit";
-    case 4:
-    case 5:
-        return "signed 32-bit";
-    case 6:
-        return "unsigned 32-bit";
-    case 7:
-    case 8:
-        return "32-bit float";
-    default:
-        return "unknown";
-    }
+    return vextools::ItemFile::dataTypeName(code);
 }
 
 CvexVariant DataTypes::fitToCode(unsigned int code, const CvexVariant& value)
@@ -56,7 +40,7 @@ CvexVariant DataTypes::fitToCode(unsigned int code, const CvexVariant& value)
 
 bool DataTypes::isValueType(unsigned int valueType)
 {
-    return (valueType >= 1 && valueType <= 9) || valueType == 13 || valueType == 14;
+    return vextools::ItemFile::isValueT(valueType);
 }
 
 std::string DataTypes::valueTypeName(unsigned int valueType)

@@ -112,6 +112,7 @@ std::vector<std::string> HostMonitor::poll(int lineStatus, double now)
 {
     std::vector<std::string> events;
     _view.now = now;
+    _view.arrivals.clear();
     takeArrivals();
     pollLink(lineStatus, events);
     pollActuals(events);
@@ -194,6 +195,7 @@ bool HostMonitor::refresh(ValueRow& row)
     row.value = current;
     row.changedAt = _view.now;
     ++row.changes;
+    _view.arrivals.push_back(row);
     return true;
 }
 
@@ -252,60 +254,64 @@ std::string HostMonitor::answerText(const GroupState& state)
     const TriggerAnswer& answer = state.answer;
     if (answer.at < 0)
         return state.packets > 0 ? "acknowledged" : "no data yet";
-    std::string text = answer.status.empty() ? "acknowledged" : answer.status;
-    if (!answer.failed.empty()) {
-        text += "; the PLC does not collect";
-        for (const auto& [id, code] : answer.failed)
-            text += " " + std::to_string(id) + " (error " + std::to_string(code) + ")";
-    }
-    return text;
+    return answer.status.empty() ? "acknowledged" : answer.status;
 }
 
-std::vector<std::string> HostMonitor::noteLibraryLines(const std::vector<std::string>& lines)
+std::string HostMonitor::triggerStatusText(long long status)
 {
-    // The source prints "groupID: G <status>" for an acknowledgement with an error status and
-    // "Failed ID: <hex> Error Code: <n>" for each data ID the PLC refused.
-    static const std::string groupHead = "groupID: ";
-    static const std::string failedHead = "Failed ID: ";
-    static const std::string codeHead = " Error Code: ";
-    std::vector<std::string> events;
-    for (const std::string& line : lines) {
-        if (line.compare(0, groupHead.size(), groupHead) == 0) {
-            char* end = nullptr;
-            const unsigned long group = std::strtoul(line.c_str() + groupHead.size(), &end, 10);
-            std::string status = end ? std::string(end) : std::string();
-            status.erase(0, status.find_first_not_of(' '));
-            const std::string prefix = "plc trigger ";
-            if (status.compare(0, prefix.size(), prefix) == 0)
-                status.erase(0, prefix.size());
-            _answeringGroup = static_cast<int>(group);
-            if (GroupState* state = groupState(static_cast<unsigned int>(group))) {
-                state->answer = TriggerAnswer{status, {}, _view.now};
-            }
-            events.push_back("trigger group " + std::to_string(group) +
-                             " acknowledged with an error: " + status);
-            continue;
-        }
-        const size_t code = line.find(codeHead);
-        if (line.compare(0, failedHead.size(), failedHead) != 0 || code == std::string::npos)
-            continue;
-        const unsigned long id = std::strtoul(line.c_str() + failedHead.size(), nullptr, 16);
-        const unsigned long error =
-            std::strtoul(line.c_str() + code + codeHead.size(), nullptr, 10);
-        GroupState* state =
-            _answeringGroup < 0 ? nullptr : groupState(static_cast<unsigned int>(_answeringGroup));
-        if (state) {
-            if (state->answer.at < 0)
-                state->answer.at = _view.now;
-            state->answer.failed.emplace_back(static_cast<unsigned int>(id),
-                                              static_cast<unsigned int>(error));
-        }
-        events.push_back(
-            (state ? "trigger group " + std::to_string(state->group.groupID) + ": " : "") +
-            "the PLC does not collect data ID " + std::to_string(id) + " (" + _items.label(id) +
-            ", error code " + std::to_string(error) + ")");
+    switch (status) {
+    case 0xFFFF:
+        return "memory overflow";
+    case 0xFFDF:
+        return "configure error";
+    case 0xFFDE:
+        return "data request error";
+    default:
+        char text[32];
+        std::snprintf(text, sizeof text, "status 0x%04llX", status);
+        return text;
     }
-    return events;
+}
+
+std::vector<std::string> HostMonitor::noteEvents(const std::vector<Orrery::CvexPlcEvent>& events)
+{
+    std::vector<std::string> lines;
+    // The source counts a refused definition as answered too; the refusal is what tells.
+    std::set<int> refused;
+    for (const Orrery::CvexPlcEvent& event : events) {
+        GroupState* state = groupState(static_cast<unsigned int>(event.code));
+        switch (event.kind) {
+        case Orrery::CvexPlcEvent::MoldSetPackAcknowledged:
+            _view.moldPacksAcknowledged = static_cast<size_t>(event.value);
+            _view.moldPacksTotal = static_cast<size_t>(event.code);
+            break;
+        case Orrery::CvexPlcEvent::TriggerAcknowledged:
+            if (state && refused.count(event.code) == 0)
+                state->answer = TriggerAnswer{"", _view.now};
+            break;
+        case Orrery::CvexPlcEvent::TriggerRefused:
+            refused.insert(event.code);
+            if (state)
+                state->answer = TriggerAnswer{triggerStatusText(event.value), _view.now};
+            lines.push_back("trigger group " + std::to_string(event.code) +
+                            " acknowledged with an error: " + triggerStatusText(event.value));
+            break;
+        case Orrery::CvexPlcEvent::MoldSetRefused:
+            lines.push_back("mold set refused: the PLC holds " + std::to_string(event.value) +
+                            " of " + std::to_string(event.code) + " values");
+            break;
+        case Orrery::CvexPlcEvent::SendQueueOverflow:
+        case Orrery::CvexPlcEvent::EventsDropped:
+            lines.push_back(event.kind == Orrery::CvexPlcEvent::EventsDropped
+                                ? std::to_string(event.value) + " library events dropped"
+                                : std::to_string(event.value) + " packets dropped by a full "
+                                                                "send queue");
+            break;
+        default:
+            break;
+        }
+    }
+    return lines;
 }
 
 void HostMonitor::pollAlarms(std::vector<std::string>& events)
@@ -398,8 +404,13 @@ std::vector<std::string> HostMonitor::summary() const
                     (_view.fileErrors.empty()
                          ? std::string()
                          : ", " + std::to_string(_view.fileErrors.size()) + " failed"));
-    lines.push_back("packets each way: not counted by the library (a PLC simulated by plcsim "
-                    "prints its counts when it ends)");
+    const Orrery::CvexPlcStatistics& counts = _view.statistics;
+    lines.push_back("datagrams: " + std::to_string(counts.datagramsSent) + " sent, " +
+                    std::to_string(counts.datagramsReceived) + " received, " +
+                    std::to_string(counts.malformedReceived) + " malformed, " +
+                    std::to_string(counts.unknownReceived) + " of unknown type, " +
+                    std::to_string(counts.retransmissions) + " resent, " +
+                    std::to_string(counts.duplicatesIgnored) + " repeats ignored");
     return lines;
 }
 

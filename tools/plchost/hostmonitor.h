@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Watches a running source from the outside, the only way a host can: by polling its line
-// status and what it left in the data storage and the control data (values, the error log, the
-// monitoring log, saved curves). Each poll updates a view for the live screen and returns the
-// events since the last poll as plain lines; saved curves are written out as they appear.
-// Use from one thread.
+// Watches a running source: its line status, the events and counters it hands out, and what it
+// left in the data storage and the control data (values, the error log, the monitoring log,
+// saved curves). Each poll updates a view for the live screen and returns the events since the
+// last poll as plain lines; saved curves are written out as they appear. Use from one thread.
 #ifndef PLCHOST_HOSTMONITOR_H
 #define PLCHOST_HOSTMONITOR_H
 
 #include "curvewriter.h"
 #include "hostplan.h"
+#include "vexplcevent.h"
+#include "vexplcstatistics.h"
 #include "vexvariant.h"
 
 #include <map>
@@ -28,11 +29,9 @@ struct ValueRow {
     size_t changes = 0;    // values that arrived
 };
 
-// What the PLC answered to a trigger definition, as far as the library tells: it reports an
-// acknowledgement only when it carries an error status or failed data IDs.
+// What the PLC answered to a trigger definition.
 struct TriggerAnswer {
-    std::string status; // the PLC's error status in words; empty when none was reported
-    std::vector<std::pair<unsigned int, unsigned int>> failed; // data ID, error code
+    std::string status; // the PLC's error status in words; empty when it acknowledged
     double at = -1;
 };
 
@@ -70,8 +69,12 @@ struct MonitorView {
     double onlineAt = -1;
     double moldRequestedAt = -1;
     double moldConfirmedAt = -1;
+    size_t moldPacksAcknowledged = 0;
+    size_t moldPacksTotal = 0;
+    Orrery::CvexPlcStatistics statistics;
     std::vector<ValueRow> actuals;
     size_t valueChanges = 0;
+    std::vector<ValueRow> arrivals; // the values that arrived in the last poll
     std::vector<GroupState> groups; // every trigger group of the file, in its order
     std::vector<AlarmEntry> alarms;
     std::vector<SavedCurve> curves;
@@ -88,9 +91,15 @@ public:
     // and triggered IDs that are not mold set IDs are taken out of the storage as they are read,
     // so that every arrival counts, also of a value that did not change.
     std::vector<std::string> poll(int lineStatus, double now);
-    // Reads the library's diagnostic lines for what they tell about trigger acknowledgements;
-    // returns the events.
-    std::vector<std::string> noteLibraryLines(const std::vector<std::string>& lines);
+    // Takes in the source's events (trigger answers, mold set progress, losses); returns the
+    // ones worth a line.
+    std::vector<std::string> noteEvents(const std::vector<Orrery::CvexPlcEvent>& events);
+    void noteStatistics(const Orrery::CvexPlcStatistics& statistics)
+    {
+        _view.statistics = statistics;
+    }
+    // Words for the status of a refused trigger definition.
+    static std::string triggerStatusText(long long status);
     // Words for the trigger acknowledgement of `state`: "acknowledged", "no data yet", or
     // what the PLC refused.
     static std::string answerText(const GroupState& state);
@@ -127,7 +136,6 @@ private:
     std::vector<size_t> _curvesSeen;
     std::set<unsigned int> _taken;                         // IDs whose values are taken out
     std::map<unsigned int, Orrery::CvexVariant> _arrivals; // values taken out by this poll
-    int _answeringGroup = -1; // the group of the last acknowledgement that reported an error
 };
 
 } // namespace plchost

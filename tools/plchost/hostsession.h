@@ -5,8 +5,12 @@
 #ifndef PLCHOST_HOSTSESSION_H
 #define PLCHOST_HOSTSESSION_H
 
+#include "vexplcevent.h"
+#include "vexplcstatistics.h"
+
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Orrery {
 class CvexPlcCommon;
@@ -16,7 +20,6 @@ class CvexAbstractCommSource;
 namespace plchost {
 
 class ItemDictionary;
-struct HostPlan;
 
 class HostSession {
 public:
@@ -25,13 +28,16 @@ public:
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
 
-    // Checks that the "Src" endpoint can be bound, fills the storage and starts the source.
-    // False with error() set when the endpoint is taken.
-    bool start(const std::string& commonFile, const HostPlan& plan, const ItemDictionary* items);
+    // Fills the storage and starts the source. False with error() set when the source cannot
+    // bind its "Src" endpoint.
+    bool start(const std::string& commonFile, const ItemDictionary* items);
     const std::string& error() const { return _error; }
 
     bool running() const { return _source != nullptr; }
     int lineStatus() const;
+    // The source's events since the last call, oldest first.
+    std::vector<Orrery::CvexPlcEvent> takeEvents();
+    Orrery::CvexPlcStatistics statistics() const;
     Orrery::CvexAbstractCommSource& source();
     // Destroys the source; its threads end before this returns.
     void stop();
@@ -39,6 +45,7 @@ public:
 private:
     std::unique_ptr<Orrery::CvexPlcCommon> _source;
     std::string _error;
+    std::vector<Orrery::CvexPlcEvent> _startEvents; // taken while checking the bind
 };
 
 } // namespace plchost

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The host's item dictionary: which data IDs exist, their names, their data type codes, the
-// storage value type by which triggered data is read, and their initial values. Loaded from a
-// JSON array of {"ID", "Name", "DataType", "ValueT", "Value"} objects and written into the data
-// storage before the source starts. A plain value object; use from one thread.
+// storage value type by which triggered data is read, and their initial values. Loaded from the
+// items file plcsim reads as well and written into the data storage before the source starts. A
+// plain value object; use from one thread.
 #ifndef PLCHOST_ITEMDICTIONARY_H
 #define PLCHOST_ITEMDICTIONARY_H
 
@@ -44,8 +44,6 @@ public:
     void fillStorage(Orrery::CvexAbstractDataStorage& storage) const;
 
 private:
-    void addItem(const std::string& where, const Item& item);
-
     std::vector<Item> _items;
     std::map<unsigned int, size_t> _byID;
     std::map<std::string, size_t> _byName;

@@ -26,13 +26,24 @@ std::string padded(const std::string& text, size_t width)
                                 : text + std::string(width - text.size(), ' ');
 }
 
+std::string countersText(const Orrery::CvexPlcStatistics& counts)
+{
+    return "datagrams " + std::to_string(counts.datagramsSent) + " out, " +
+           std::to_string(counts.datagramsReceived) + " in, " +
+           std::to_string(counts.malformedReceived + counts.unknownReceived) + " refused, " +
+           std::to_string(counts.retransmissions) + " resent, " +
+           std::to_string(counts.duplicatesIgnored) + " repeats";
+}
+
 std::string moldSetLine(const MonitorView& view, const HostPlan& plan)
 {
     std::string line = "Mold set: block 1, " + std::to_string(plan.moldBlockIDs.size()) +
                        " IDs in " + std::to_string((plan.moldBlockIDs.size() + 49) / 50) +
                        " packs: ";
     if (view.lineStatus == 1 || view.lineStatus == 2)
-        return line + "downloading since " + fixed(view.now - view.moldRequestedAt, " s");
+        return line + "downloading since " + fixed(view.now - view.moldRequestedAt, " s") + ", " +
+               std::to_string(view.moldPacksAcknowledged) + " of " +
+               std::to_string(view.moldPacksTotal) + " packs acknowledged";
     if (view.lineStatus == 3 && view.moldConfirmedAt >= 0)
         return line + "confirmed " + fixed(view.now - view.moldConfirmedAt, " s ago");
     return line + "waiting for the PLC to ask for it";
@@ -174,7 +185,8 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     lines.push_back("Link: state " + std::to_string(view.lineStatus) + " = " +
                     HostMonitor::linkMeaning(view.lineStatus) +
                     (view.onlineAt >= 0 ? "   (first online after " + fixed(view.onlineAt, " s)")
-                                        : std::string()));
+                                        : std::string()) +
+                    "   " + countersText(view.statistics));
     lines.push_back(moldSetLine(view, plan));
     // The lower sections give up detail, latest entries first, until the values have room.
     const size_t above = lines.size() + 2; // and the table's own two heading lines

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The live terminal screen of `plchost run`: redrawn in place a few times per second with ANSI
-// sequences from a monitor view. Writes to the file descriptor it is given (the terminal, kept
-// apart from the library's diagnostic lines). Use from one thread.
+// sequences from a monitor view. Writes to the file descriptor it is given (the terminal).
+// Use from one thread.
 #ifndef PLCHOST_LIVESCREEN_H
 #define PLCHOST_LIVESCREEN_H
 

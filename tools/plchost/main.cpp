@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "commonfilecheck.h"
 #include "itemdictionary.h"
+#include "librarylines.h"
 #include "oneshotcommand.h"
 #include "runcommand.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 int check(const plchost::Options& options)
 {
+    // The report says all the library's parser would; its own lines would only repeat it.
+    plchost::LibraryLines quiet;
     plchost::CommonFileCheck check(options.commonFile);
     check.run();
     if (!options.itemsFile.empty()) {
@@ -54,11 +57,15 @@ int main(int argc, char** argv)
     try {
         options = plchost::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const plchost::UsageError& error) {
-        std::cerr << "plchost: " << error.what() << "\n" << plchost::CommandLine::usage();
+        std::cerr << "plchost: " << error.what() << " (see plchost --help)\n";
         return 2;
     }
+    if (options.command == "version") {
+        std::cout << "plchost " << VEXPLC_VERSION << "\n";
+        return 0;
+    }
     if (options.command == "help") {
-        std::cout << plchost::CommandLine::usage();
+        std::cout << plchost::CommandLine::usage(options.helpFor);
         return 0;
     }
     if (options.command == "check")

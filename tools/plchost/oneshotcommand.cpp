@@ -6,9 +6,10 @@
 #include "hostmonitor.h"
 #include "hostplan.h"
 #include "hostsession.h"
-#include "libraryoutput.h"
+#include "librarylines.h"
 #include "vexabstractcommsource.h"
 #include "vexdbstoragefactory.h"
+#include "vexplcevent.h"
 
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ OneShotCommand::OneShotCommand(Options options) : _options(std::move(options)) {
 
 int OneShotCommand::execute()
 {
+    // The answer is told in plchost's own words; the library's lines would only repeat it.
+    LibraryLines quiet;
     CommonFileCheck check(_options.commonFile);
     if (!check.run()) {
         std::cerr << "plchost: cannot use " << _options.commonFile << ":\n";
@@ -93,7 +96,7 @@ int OneShotCommand::execute()
         return 2;
     const HostPlan plan = HostPlan::fromConfig(*check.config());
     HostSession session;
-    if (!session.start(_options.commonFile, plan, _options.itemsFile.empty() ? nullptr : &_items)) {
+    if (!session.start(_options.commonFile, _options.itemsFile.empty() ? nullptr : &_items)) {
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
@@ -262,41 +265,25 @@ int OneShotCommand::download(HostSession& session)
 int OneShotCommand::action(HostSession& session)
 {
     const std::vector<unsigned int>& codes = _codes;
-    // The states are reported only as the library's "state: N" lines; watch them pass.
-    LibraryOutput output;
-    char pattern[] = "/tmp/plchost-action-XXXXXX";
-    const int fd = mkstemp(pattern);
-    if (fd >= 0)
-        close(fd);
-    std::string error;
-    if (fd < 0 || !output.divert(pattern, &error)) {
-        std::cerr << "plchost: cannot watch the library's lines: " << error << "\n";
-        return 2;
-    }
-    std::vector<std::string> states;
+    std::vector<long long> states;
     auto collect = [&] {
-        for (const std::string& line : output.newLines()) {
-            const std::string echo = line + "\n";
-            if (::write(output.terminalFd(), echo.data(), echo.size()) < 0)
-                break;
-            if (line.compare(0, 7, "state: ") == 0)
-                states.push_back(line.substr(7));
-        }
+        for (const Orrery::CvexPlcEvent& event : session.takeEvents())
+            if (event.kind == Orrery::CvexPlcEvent::ActionAnswered)
+                states.push_back(event.value);
         return states.size() >= codes.size();
     };
+    session.takeEvents(); // what happened before the actions were sent
     session.source().downloadAction(codes);
     const bool answered = waitFor(_options.timeout, collect);
-    output.restore();
-    std::remove(pattern);
     size_t failed = 0;
     for (size_t i = 0; i < states.size() && i < codes.size(); ++i) {
-        const unsigned long state = std::strtoul(states[i].c_str(), nullptr, 10);
+        const auto state = static_cast<unsigned long>(states[i]);
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08lX", state);
         const bool refused = (state & 0x80000000ul) != 0;
         failed += refused ? 1 : 0;
-        say("action " + std::to_string(codes[i]) + ": state " + states[i] + " (" + hex + ", " +
-            (refused ? "failed: bit 31 set)" : "done)"));
+        say("action " + std::to_string(codes[i]) + ": state " + std::to_string(state) + " (" + hex +
+            ", " + (refused ? "failed: bit 31 set)" : "done)"));
     }
     if (!answered) {
         std::cerr << "plchost: the PLC answered " << states.size() << " of " << codes.size()

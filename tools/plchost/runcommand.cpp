@@ -2,19 +2,25 @@
 #include "runcommand.h"
 
 #include "commonfilecheck.h"
+#include "consolecommands.h"
 #include "hostmonitor.h"
 #include "hostsession.h"
 #include "itemdictionary.h"
-#include "libraryoutput.h"
+#include "jsonlines.h"
+#include "librarylines.h"
 #include "livescreen.h"
 
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <deque>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -23,46 +29,64 @@ namespace plchost {
 
 namespace {
 
-volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_stopSignal = 0;
 
-void requestStop(int)
+void requestStop(int signal)
 {
-    g_stopRequested = 1;
+    g_stopSignal = signal;
 }
 
+// SIGINT, SIGTERM and SIGHUP end the run with its summary; a closed output (SIGPIPE) is seen as
+// a failed write instead, so that the summary still reaches the log.
 class StopSignals {
 public:
     StopSignals()
     {
-        g_stopRequested = 0;
+        g_stopSignal = 0;
         struct sigaction action {};
         action.sa_handler = requestStop;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &_previousInt);
-        sigaction(SIGTERM, &action, &_previousTerm);
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+            sigaction(kStopSignals[i], &action, &_previous[i]);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGPIPE, &ignore, &_previousPipe);
     }
     ~StopSignals()
     {
-        sigaction(SIGINT, &_previousInt, nullptr);
-        sigaction(SIGTERM, &_previousTerm, nullptr);
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+            sigaction(kStopSignals[i], &_previous[i], nullptr);
+        sigaction(SIGPIPE, &_previousPipe, nullptr);
     }
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction _previousInt {};
-    struct sigaction _previousTerm {};
+    static constexpr std::array<int, 3> kStopSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> _previous{};
+    struct sigaction _previousPipe {};
 };
 
-void writeAll(int fd, const std::string& text)
+// False when the reader has gone away.
+bool writeAll(int fd, const std::string& text)
 {
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
-            return;
+            return false;
         done += static_cast<size_t>(n);
     }
+    return true;
+}
+
+// A pipe whose reader has gone shows as an error on the writing end before anything is written.
+bool outputGone()
+{
+    pollfd out{STDOUT_FILENO, POLLOUT, 0};
+    return ::poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 bool prepareFolder(const std::string& folder)
@@ -80,7 +104,7 @@ bool prepareFolder(const std::string& folder)
 std::string secondsText(double seconds)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%g s", seconds);
+    std::snprintf(text, sizeof text, "%g s", std::round(seconds * 10) / 10);
     return text;
 }
 
@@ -106,65 +130,115 @@ bool RunCommand::prepare()
         return false;
     }
     _plan = HostPlan::fromConfig(*check.config());
-    return prepareFolder(_options.outputFolder);
+    return resolveIDs() && prepareFolder(_options.outputFolder) && openLog();
+}
+
+bool RunCommand::resolveIDs()
+{
+    std::string rest = _options.ids;
+    while (!rest.empty()) {
+        const size_t comma = rest.find(',');
+        const std::string word = rest.substr(0, comma);
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+        const Item* item = _items.findByName(word);
+        char* end = nullptr;
+        const unsigned long id = std::strtoul(word.c_str(), &end, 10);
+        if (!item && !word.empty() && *end == '\0')
+            item = _items.find(static_cast<unsigned int>(id));
+        if (!item) {
+            std::cerr << "plchost: --ids: \"" << word << "\" is neither a data ID nor a name in "
+                      << _options.itemsFile << "\n";
+            return false;
+        }
+        _shownIDs.insert(item->id);
+    }
+    return true;
+}
+
+bool RunCommand::openLog()
+{
+    const std::string path = _options.outputFolder + "/plchost.log";
+    _log.open(path, std::ios::app);
+    if (!_log) {
+        std::cerr << "plchost: cannot write the run log " << path << ": " << std::strerror(errno)
+                  << "\n";
+        return false;
+    }
+    return true;
 }
 
 int RunCommand::execute()
 {
+    // Caught from the start: the parser speaks while the file is checked.
+    LibraryLines libraryLines;
     if (!prepare())
         return 2;
-    _plain = _options.plain || !isatty(STDOUT_FILENO);
-    // The library's lines go to a file in both modes: the screen shows the latest, plain mode
-    // passes them on, and both read what they tell about trigger acknowledgements.
-    LibraryOutput libraryOutput;
-    const std::string logPath = _options.outputFolder + "/library.log";
-    std::string error;
-    if (!libraryOutput.divert(logPath, &error)) {
-        std::cerr << "plchost: " << error << "\n";
-        return 2;
-    }
-    _outFd = libraryOutput.terminalFd();
+    _plain = _options.plain || _options.json || !isatty(STDOUT_FILENO);
+    write(wallClockStamp(), "run of " + _options.commonFile + " with " + _options.itemsFile, false);
     StopSignals signals;
     HostSession session;
-    if (!session.start(_options.commonFile, _plan, &_items)) {
-        libraryOutput.restore();
+    if (!session.start(_options.commonFile, &_items)) {
         std::cerr << "plchost: " << session.error() << "\n";
         return 2;
     }
     HostMonitor monitor(_plan, _items, _options.outputFolder);
-    const bool screen = !_plain;
-    watch(session, monitor, libraryOutput);
+    watch(session, monitor, libraryLines);
     for (const std::string& line : monitor.summary())
         say(line);
-    if (screen)
-        say("library lines: " + logPath);
-    const MonitorView& view = monitor.view();
-    if (view.onlineAt < 0) {
-        std::cerr << "plchost: the link never came up in "
-                  << secondsText(std::round(view.now * 10) / 10) << " (state " << view.lineStatus
-                  << ": " << HostMonitor::linkMeaning(view.lineStatus)
-                  << "): " << HostMonitor::whyOffline(view.lineStatus, _plan, _options.commonFile)
-                  << "\n";
-        return 1;
+    if (!_plain)
+        say("log: " + _options.outputFolder + "/plchost.log");
+    if (monitor.view().onlineAt < 0) {
+        const std::string message = closingMessage(monitor);
+        write(wallClockStamp(), message, false);
+        std::cerr << "plchost: " << message << "\n";
     }
-    return 0;
+    if (g_stopSignal != 0)
+        return 128 + g_stopSignal;
+    if (_outputClosed)
+        return 128 + SIGPIPE;
+    return monitor.view().onlineAt < 0 ? 1 : 0;
 }
 
-void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput& libraryOutput)
+std::string RunCommand::closingMessage(const HostMonitor& monitor) const
+{
+    const MonitorView& view = monitor.view();
+    int highest = 0;
+    for (const LinkChange& change : view.link)
+        highest = std::max(highest, change.state);
+    const std::string head = "the link never came up in " + secondsText(view.now) + " (state " +
+                             std::to_string(view.lineStatus) + ": " +
+                             HostMonitor::linkMeaning(view.lineStatus) + "): ";
+    // A PLC that answered at some point is not "silent", whatever the last state says.
+    if (highest > 0)
+        return head + HostMonitor::whyOffline(highest, _plan, _options.commonFile);
+    const std::uint64_t received = view.statistics.datagramsReceived;
+    if (received == 0)
+        return head + HostMonitor::whyOffline(0, _plan, _options.commonFile);
+    return head + std::to_string(received) + " datagram" + (received == 1 ? "" : "s") +
+           " came, but no line status answer from the PLC at " + _plan.hostIP + ":" +
+           std::to_string(_plan.hostPort) + " (\"Host\" in " + _options.commonFile + ")";
+}
+
+void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines& libraryLines)
 {
     if (_plain)
         say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
             (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
-    LiveScreen screen(libraryOutput.terminalFd());
+    LiveScreen screen(STDOUT_FILENO);
+    // In plain mode standard input takes one-shot commands; the live screen owns the terminal.
+    ConsoleCommands commands(_items, STDIN_FILENO);
+    _commands = _plain ? &commands : nullptr;
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     };
     for (int tick = 0;; ++tick) {
         const double now = elapsed();
-        const bool last = g_stopRequested || (_options.duration > 0 && now >= _options.duration);
-        passLibraryLines(monitor, libraryOutput, now);
-        show(monitor.poll(session.lineStatus(), now), now);
+        _outputClosed = _outputClosed || outputGone();
+        const bool last = g_stopSignal != 0 || _outputClosed ||
+                          (_options.duration > 0 && now >= _options.duration);
+        passLibraryLines(libraryLines);
+        takeEvents(session, monitor, now);
         if (!_plain && (last || tick % kPollsPerFrame == 0))
             drawScreen(monitor, screen);
         if (last)
@@ -172,40 +246,75 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryOutput
         std::this_thread::sleep_until(started + kPollPeriod * (tick + 1));
     }
     // What the source stored after the last poll (up to its stop) still belongs in the summary.
+    takeEvents(session, monitor, elapsed());
     session.stop();
-    const bool plain = _plain;
-    _plain = true; // from here on every line goes out as it comes
+    _commands = nullptr;
     screen.finish();
-    if (plain)
-        passLibraryLines(monitor, libraryOutput, elapsed());
-    else
-        libraryOutput.newLines(); // already in the log; the screen is gone
-    const auto lastEvents = monitor.poll(monitor.view().lineStatus, elapsed());
-    libraryOutput.restore();
-    _outFd = STDOUT_FILENO;
-    show(lastEvents, elapsed());
-    if (g_stopRequested)
-        say("stopped by signal");
+    _plain = true; // from here on every line goes out as it comes
+    passLibraryLines(libraryLines);
+    show(monitor.poll(monitor.view().lineStatus, elapsed()), elapsed());
+    if (g_stopSignal != 0)
+        say("stopped by signal " + std::to_string(g_stopSignal));
 }
 
-void RunCommand::passLibraryLines(HostMonitor& monitor, LibraryOutput& libraryOutput, double now)
+void RunCommand::passLibraryLines(LibraryLines& libraryLines)
 {
-    const std::vector<std::string> lines = libraryOutput.newLines();
-    for (const std::string& line : lines) {
-        if (_plain) {
-            writeAll(_outFd, line + "\n");
-            continue;
+    for (const LibraryLine& line : libraryLines.take()) {
+        write(line.stamp, "library: " + line.text, _plain && _options.verbose && !_options.json);
+        if (!_plain && _options.verbose) {
+            _libraryLines.push_back(line.text);
+            if (_libraryLines.size() > kRecentLinesShown)
+                _libraryLines.pop_front();
         }
-        _libraryLines.push_back(line);
-        if (_libraryLines.size() > kRecentLinesShown)
-            _libraryLines.pop_front();
     }
-    show(monitor.noteLibraryLines(lines), now);
 }
 
-void RunCommand::say(const std::string& line) const
+void RunCommand::takeEvents(HostSession& session, HostMonitor& monitor, double now)
 {
-    writeAll(_outFd, "plchost: " + line + "\n");
+    monitor.noteStatistics(session.statistics());
+    const std::vector<Orrery::CvexPlcEvent> events = session.takeEvents();
+    const std::string stamp = wallClockStamp();
+    if (_options.json) {
+        for (const Orrery::CvexPlcEvent& event : events)
+            write(stamp, JsonLines::event(stamp, event), true, false);
+    }
+    show(monitor.noteEvents(events), now);
+    show(monitor.poll(session.lineStatus(), now), now);
+    if (_commands) {
+        show(_commands->read(), now);
+        show(_commands->step(session, events, monitor.view().arrivals, session.lineStatus()), now);
+    }
+    if (!_options.json)
+        return;
+    for (const ValueRow& row : monitor.view().arrivals) {
+        if (_shownIDs.empty() || _shownIDs.count(row.id) != 0)
+            write(stamp, JsonLines::value(stamp, row), true, false);
+    }
+    const std::vector<SavedCurve>& curves = monitor.view().curves;
+    for (; _curvesWritten < curves.size(); ++_curvesWritten)
+        write(stamp, JsonLines::curve(stamp, curves[_curvesWritten]), true, false);
+}
+
+void RunCommand::say(const std::string& line)
+{
+    const std::string stamp = wallClockStamp();
+    if (_options.json) {
+        write(stamp, "plchost: " + line, false);
+        write(stamp, JsonLines::message(stamp, line), true, false);
+        return;
+    }
+    write(stamp, "plchost: " + line, true);
+}
+
+void RunCommand::write(const std::string& stamp, const std::string& line, bool toOutput, bool toLog)
+{
+    if (toLog) {
+        _log << stamp << " " << line << "\n";
+        _log.flush();
+    }
+    const std::string out = _options.json ? line + "\n" : stamp + " " + line + "\n";
+    if (toOutput && !_outputClosed && !writeAll(STDOUT_FILENO, out))
+        _outputClosed = true;
 }
 
 void RunCommand::show(const std::vector<std::string>& events, double now)
@@ -215,6 +324,7 @@ void RunCommand::show(const std::vector<std::string>& events, double now)
             say(event);
             continue;
         }
+        write(wallClockStamp(), "plchost: " + event, false);
         char stamp[24];
         std::snprintf(stamp, sizeof stamp, "%6.1f s  ", now);
         _recentEvents.push_back(stamp + event);

@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "itemtable.h"
 
+#include "itemfile.h"
 #include "plcreply.h"
 
-#include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 
 namespace vexsim {
@@ -96,136 +89,42 @@ Width valueTWidth(unsigned valueT)
     }
 }
 
-// Items are counted from 1, as a person counts them in the file.
-std::string entryError(const std::string& origin, rapidjson::SizeType index,
-                       const std::string& what)
+ItemTable fromFile(const vextools::ItemFile& file, bool usable)
 {
-    std::ostringstream text;
-    text << origin << ": item " << index + 1 << ": " << what;
-    return text.str();
-}
-
-std::string jsonKind(const rapidjson::Value& value)
-{
-    if (value.IsNull())
-        return "null";
-    if (value.IsBool())
-        return "a boolean";
-    if (value.IsObject())
-        return "an object";
-    if (value.IsArray())
-        return "an array";
-    if (value.IsString())
-        return "a string";
-    return value.IsInt64() && value.GetInt64() < 0 ? "a negative number" : "a number";
-}
-
-ItemInfo parseEntry(const rapidjson::Value& entry, rapidjson::SizeType index,
-                    const std::string& origin)
-{
-    if (!entry.IsObject())
-        throw std::runtime_error(
-            entryError(origin, index, "must be an object, not " + jsonKind(entry)));
-    const auto id = entry.FindMember("ID");
-    if (id == entry.MemberEnd())
-        throw std::runtime_error(entryError(origin, index, "\"ID\" is missing"));
-    if (!id->value.IsUint())
-        throw std::runtime_error(entryError(
-            origin, index, "\"ID\" must be an unsigned integer, not " + jsonKind(id->value)));
-    ItemInfo item;
-    item.id = id->value.GetUint();
-    const std::string where = "(ID " + std::to_string(item.id) + ") ";
-    const auto name = entry.FindMember("Name");
-    if (name != entry.MemberEnd()) {
-        if (!name->value.IsString())
-            throw std::runtime_error(entryError(
-                origin, index, where + "\"Name\" must be a string, not " + jsonKind(name->value)));
-        item.name = name->value.GetString();
+    if (!usable) {
+        std::string errors;
+        for (const std::string& error : file.errors())
+            errors += (errors.empty() ? "" : "\n") + error;
+        throw std::runtime_error(errors);
     }
-    const auto dataType = entry.FindMember("DataType");
-    if (dataType != entry.MemberEnd()) {
-        if (!dataType->value.IsUint() || dataType->value.GetUint() > 255)
-            throw std::runtime_error(
-                entryError(origin, index, where + "\"DataType\" is not 0..255"));
-        item.dataType = static_cast<uint8_t>(dataType->value.GetUint());
+    ItemTable table;
+    for (const vextools::ItemEntry& entry : file.items()) {
+        ItemInfo item;
+        item.id = entry.id;
+        item.name = entry.name;
+        item.dataType = static_cast<uint8_t>(entry.dataType);
+        item.valueT = entry.valueT != 0 ? entry.valueT : ItemTable::kDefaultValueT;
+        item.value = entry.value;
+        item.hasValue = entry.hasValue;
+        table.add(item);
     }
-    const auto valueT = entry.FindMember("ValueT");
-    if (valueT != entry.MemberEnd()) {
-        if (!valueT->value.IsUint())
-            throw std::runtime_error(entryError(origin, index,
-                                                where +
-                                                    "\"ValueT\" must be an unsigned "
-                                                    "integer, not " +
-                                                    jsonKind(valueT->value)));
-        item.valueT = valueT->value.GetUint();
-    }
-    const auto value = entry.FindMember("Value");
-    if (value != entry.MemberEnd() && !value->value.IsNull()) {
-        if (value->value.IsNumber()) {
-            item.value = value->value.GetDouble();
-            item.hasValue = true;
-        } else if (value->value.IsBool()) {
-            item.value = value->value.GetBool() ? 1 : 0;
-            item.hasValue = true;
-        } else {
-            throw std::runtime_error(
-                entryError(origin, index,
-                           where + "\"Value\" must be a number, not " + jsonKind(value->value)));
-        }
-    }
-    return item;
-}
-
-// 1-based line and column of a byte offset, counting characters rather than UTF-8 bytes.
-std::string lineAndColumn(const std::string& text, size_t offset)
-{
-    size_t line = 1;
-    size_t column = 1;
-    for (size_t i = 0; i < offset && i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            ++line;
-            column = 1;
-        } else if ((c & 0xC0) != 0x80) {
-            ++column;
-        }
-    }
-    return std::to_string(line) + ":" + std::to_string(column);
+    return table;
 }
 
 } // namespace
 
 ItemTable ItemTable::load(const std::string& path)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw std::runtime_error(path + ": cannot read the items file: it is a directory");
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw std::runtime_error(path + ": cannot read the items file: " + std::strerror(errno));
-    std::ostringstream content;
-    content << file.rdbuf();
-    return parse(content.str(), path);
+    vextools::ItemFile file;
+    const bool usable = file.load(path);
+    return fromFile(file, usable);
 }
 
 ItemTable ItemTable::parse(const std::string& json, const std::string& origin)
 {
-    if (json.find_first_not_of(" \t\r\n") == std::string::npos)
-        throw std::runtime_error(origin + ": the items file is empty (a JSON array was expected)");
-    rapidjson::Document document;
-    document.Parse(json.c_str(), json.size());
-    if (document.HasParseError()) {
-        throw std::runtime_error(
-            origin + ":" + lineAndColumn(json, document.GetErrorOffset()) +
-            ": JSON syntax error: " + rapidjson::GetParseError_En(document.GetParseError()));
-    }
-    if (!document.IsArray())
-        throw std::runtime_error(origin + ": expected an array of item objects, not " +
-                                 jsonKind(document));
-    ItemTable table;
-    for (rapidjson::SizeType i = 0; i < document.Size(); ++i)
-        table.add(parseEntry(document[i], i, origin));
-    return table;
+    vextools::ItemFile file;
+    const bool usable = file.parse(json, origin);
+    return fromFile(file, usable);
 }
 
 const ItemInfo* ItemTable::find(uint32_t id) const

@@ -25,8 +25,8 @@ public:
     static constexpr uint8_t kDefaultDataType = 8;
     static constexpr unsigned kDefaultValueT = 9;
 
-    // Reads a JSON array of {"ID", "Name", "DataType", "ValueT", "Value"} objects. Throws
-    // std::runtime_error naming the file and the entry when the file cannot be used.
+    // Reads the items file plchost reads too. Throws std::runtime_error with every fault, one
+    // line each, naming the file, the line and the entry.
     static ItemTable load(const std::string& path);
     static ItemTable parse(const std::string& json, const std::string& origin);
 

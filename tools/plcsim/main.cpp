@@ -9,6 +9,7 @@
 #include <csignal>
 #include <iostream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -25,7 +26,7 @@ extern "C" void onSignal(int signal)
     else if (signal == SIGUSR2)
         moldChangeRequested = 1;
     else
-        stopRequested = 1;
+        stopRequested = signal;
 }
 
 void installSignals()
@@ -80,9 +81,16 @@ private:
 
 int run(const vexsim::SimOptions& options)
 {
-    const vexsim::ItemTable items = options.itemsPath.empty()
-                                        ? vexsim::ItemTable()
-                                        : vexsim::ItemTable::load(options.itemsPath);
+    vexsim::ItemTable items;
+    try {
+        if (!options.itemsPath.empty())
+            items = vexsim::ItemTable::load(options.itemsPath);
+    } catch (const std::runtime_error& error) {
+        std::istringstream lines(error.what());
+        for (std::string line; std::getline(lines, line);)
+            std::cerr << "plcsim: " << line << "\n";
+        return 2;
+    }
     vexsim::SimRunner runner(options, items);
     const int triggers = options.simulator.expectedTriggers;
     std::cerr << "plcsim: PLC on " << options.bindIp << ":" << runner.port() << ", host "
@@ -121,7 +129,7 @@ int run(const vexsim::SimOptions& options)
             break;
     }
     std::cout << runner.summary() << std::endl;
-    return 0;
+    return stopRequested != 0 ? 128 + stopRequested : 0;
 }
 
 } // namespace
@@ -132,8 +140,12 @@ int main(int argc, char** argv)
     try {
         options = vexsim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& error) {
-        std::cerr << "plcsim: " << error.what() << "\n";
+        std::cerr << "plcsim: " << error.what() << " (see plcsim --help)\n";
         return 2;
+    }
+    if (options.version) {
+        std::cout << "plcsim " << VEXPLC_VERSION << "\n";
+        return 0;
     }
     if (options.help) {
         std::cout << vexsim::usage();

@@ -172,6 +172,12 @@ SimOptions parseOptions(const std::vector<std::string>& arguments)
             options.help = true;
             continue;
         }
+        // "--version N" sets the protocol version; alone it asks for the program's version.
+        if (name == "--version" &&
+            (i + 1 == arguments.size() || arguments[i + 1].rfind("-", 0) == 0)) {
+            options.version = true;
+            continue;
+        }
         std::string value;
         bool inlineValue = false;
         const size_t equals = name.find('=');
@@ -182,7 +188,7 @@ SimOptions parseOptions(const std::vector<std::string>& arguments)
         }
         const auto setter = valueOptions().find(name);
         if (setter == valueOptions().end())
-            throw std::invalid_argument("unknown option '" + name + "' (see --help)");
+            throw std::invalid_argument("unknown option '" + name + "'");
         if (!inlineValue) {
             if (i + 1 >= arguments.size())
                 fail(name, "needs a value");
@@ -222,6 +228,7 @@ Simulates the PLC of a moulding machine on UDP for the vexplc host library.
   --seed N                 seed of the faults and of the process values (default 1)
   -v, --verbose            one line per datagram in and out on stderr
   -h, --help               this text
+  --version                (without N) the program's version
 
 Keys when stdin is a terminal: a = alarm, m = mold change, q = quit.
 )";

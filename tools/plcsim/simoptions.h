@@ -22,6 +22,7 @@ struct SimOptions {
     std::string pcapPath; // empty: no capture
     bool verbose = false;
     bool help = false;
+    bool version = false;
     SimulatorOptions simulator = withAlarms();
     FaultOptions faults;
 

@@ -118,6 +118,13 @@ TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
          "error: section 5 (trigger definition): the definition of group 5 would be a 1642-byte "
          "packet, more than the 1460 bytes of one datagram; it is never sent and the trigger "
          "download stops here"},
+        {replaced("\"Port\": 30002", "\"Port\": 30001"),
+         "error: \"Src\": 127.0.0.1:30001 is also the \"Host\" endpoint: the source would talk "
+         "to itself, not to the PLC"},
+        {replaced("\"IP\": \"127.0.0.1\", \"Port\": 30001",
+                  "\"IP\": \"192.0.2.1\", \"Port\": 30001"),
+         "error: \"Src\": \"IP\" 192.0.2.1 is not an address of this machine: the source cannot "
+         "bind it"},
         {replaced("\"Port\": 30002", "\"Port\": 70000"),
          "error: section 1 (protocol), \"Host\": \"Port\" 70000 is above 65535; the library would "
          "use its low 16 bits, 4464"},
@@ -161,6 +168,17 @@ TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
                   std::string::npos)
             << text;
     }
+}
+
+TEST(CommonFileCheck, TheLibrarysOwnRefusalsAreListedWithTheirLine)
+{
+    const std::string text = report(replaced("[1001, 1002, 1003]", "[1001,\n 1002, -3]"));
+    EXPECT_NE(text.find("The library's parser refused or skipped 1 value:\n  FILE:7: "
+                        "/2/Type/DataIDList/2: not an unsigned 32-bit integer; the list ends "
+                        "before it and is refused\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(report(kValidFile).find("The library's parser"), std::string::npos);
 }
 
 TEST(CommonFileCheck, UnreadableFileOrBadJsonIsNamedWithLineAndColumn)

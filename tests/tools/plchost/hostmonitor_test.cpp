@@ -151,28 +151,33 @@ TEST_F(HostMonitorTest, AValueThatArrivesUnchangedStillCountsAndMoldSetValuesSta
     EXPECT_EQ(monitor.view().groups[1].packets, 2u);
 }
 
-TEST_F(HostMonitorTest, TriggerAcknowledgementErrorsAreReadFromTheLibraryLines)
+TEST_F(HostMonitorTest, EventsTellTriggerAnswersAndMoldSetProgress)
 {
+    using Orrery::CvexPlcEvent;
+    auto event = [](CvexPlcEvent::Kind kind, int code, long long value) {
+        CvexPlcEvent made;
+        made.kind = kind;
+        made.code = code;
+        made.value = value;
+        return made;
+    };
     plchost::HostMonitor monitor(_plan, _items, _folder.path());
     monitor.poll(3, 0.5);
     EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]), "no data yet");
-    // What the source prints for an acknowledgement of group 5 that refused 4101 (0x1005).
-    EXPECT_EQ(monitor.noteLibraryLines({"local: 127.0.0.1 port: 30001",
-                                        "groupID: 5 plc trigger data request error",
-                                        "Failed ID: 1005 Error Code: 2"}),
+    EXPECT_EQ(monitor.noteEvents({event(CvexPlcEvent::MoldSetPackAcknowledged, 3, 2),
+                                  event(CvexPlcEvent::TriggerAcknowledged, 2, 1),
+                                  event(CvexPlcEvent::TriggerRefused, 5, 0xFFDE),
+                                  event(CvexPlcEvent::TriggerAcknowledged, 5, 2),
+                                  event(CvexPlcEvent::TriggerRefused, 9, 0x1234)}),
               (Lines{"trigger group 5 acknowledged with an error: data request error",
-                     "trigger group 5: the PLC does not collect data ID 4101 (Rejects, error code "
-                     "2)"}));
-    EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]),
-              "data request error; the PLC does not collect 4101 (error 2)");
-    EXPECT_EQ(monitor.summary()[3], "triggered data stored and confirmed: group 2: 0 packets; "
-                                    "group 5: 0 updates (data request error; the PLC does not "
-                                    "collect 4101 (error 2)); group 101: 0 curves saved");
-
-    storage().setValue(4001, CvexVariant(29.5));
-    controlData(1).addMoniLog();
-    monitor.poll(3, 0.7);
+                     "trigger group 9 acknowledged with an error: status 0x1234"}));
+    EXPECT_EQ(monitor.view().moldPacksAcknowledged, 2u);
+    EXPECT_EQ(monitor.view().moldPacksTotal, 3u);
     EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[0]), "acknowledged");
+    EXPECT_EQ(plchost::HostMonitor::answerText(monitor.view().groups[1]), "data request error");
+    EXPECT_EQ(monitor.summary()[3], "triggered data stored and confirmed: group 2: 0 packets "
+                                    "(acknowledged); group 5: 0 updates (data request error); "
+                                    "group 101: 0 curves saved");
 }
 
 TEST_F(HostMonitorTest, SavedCurvesAreWrittenAsTheyAppearAndOpenOnesAreNot)

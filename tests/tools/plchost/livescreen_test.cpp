@@ -51,7 +51,7 @@ protected:
         plchost::GroupState data = group(2, 4001, 20, 39.5);
         data.rows.push_back({4001, "Cycle", Orrery::CvexVariant(29.5), 39.5, 20});
         plchost::GroupState failed = group(5, 4101, 0, -1);
-        failed.answer = {"data request error", {{4101, 2}}, 1.3};
+        failed.answer = {"data request error", 1.3};
         _view.groups = {std::move(data), std::move(failed), group(101, 5001, 20, 39.5)};
         for (unsigned int i = 0; i < 6; ++i)
             _view.alarms.push_back({1000 + i, 1, 4.0 * (i + 1)});
@@ -69,10 +69,17 @@ protected:
 TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAgeAndFitsASmallTerminal)
 {
     _frame.rows = 60;
+    _frame.columns = 200;
+    _view.statistics.datagramsSent = 40;
+    _view.statistics.datagramsReceived = 38;
+    _view.statistics.unknownReceived = 1;
+    _view.statistics.retransmissions = 2;
+    _view.statistics.duplicatesIgnored = 3;
     const auto lines = plchost::LiveScreen::render(_frame);
     EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   4.0 s of 15.0 s   "
                         "(Ctrl-C stops)");
-    EXPECT_EQ(lines[1], "Link: state 3 = online   (first online after 1.2 s)");
+    EXPECT_EQ(lines[1], "Link: state 3 = online   (first online after 1.2 s)   datagrams 40 out, "
+                        "38 in, 1 refused, 2 resent, 3 repeats");
     EXPECT_EQ(lines[2], "Mold set: block 1, 120 IDs in 3 packs: confirmed 2.8 s ago");
     EXPECT_EQ(lines[5], "  Value 1001                      1001    1.5           3.0 s");
 
@@ -102,7 +109,7 @@ TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
         EXPECT_TRUE(has(lines, "  Value " + std::to_string(id))) << id;
     for (const char* start :
          {"  ... 9 more", "Triggers (acknowledgement | data stored and confirmed)",
-          "  group 5: data request error; the PLC does not collect 4101 (error 2) | 0 packe",
+          "  group 5: data request error | 0 packets",
           "Alarms (6 logged and answered; latest 1005 at 24.0 s)",
           "Curves (20 saved, 0 files written; latest out/c.svg)"})
         EXPECT_TRUE(has(lines, start)) << start;

@@ -5,7 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include <rapidjson/document.h>
 
 namespace {
 
@@ -83,15 +91,27 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
     // A double dash ends the options, and a value may follow an equals sign.
     expect({"action", kCommon, "--timeout=0.5", "--", "--5"}, 2,
            "plchost: \"--5\" is not an action code (an unsigned 32-bit number)\n");
-    // A usage error shows the usage that --help shows.
+    // A usage error is one line and a hint; the usage itself comes with --help, for one
+    // command or all.
+    expect({"run", kCommon}, 2, "plchost: \"run\" needs --items ITEMS (see plchost --help)\n");
+    expect({"frobnicate"}, 2, "plchost: unknown command \"frobnicate\" (see plchost --help)\n");
     const auto help = plchost({"--help"});
     EXPECT_EQ(help.out.rfind("usage:\n", 0), 0u) << help.out;
-    expect({"run", kCommon}, 2, "plchost: \"run\" needs --items ITEMS\n" + help.out);
+    const auto runHelp = plchost({"run", "--help"});
+    EXPECT_EQ(runHelp.exitCode, 0);
+    EXPECT_EQ(runHelp.out.rfind("usage:\n  plchost run FILE --items ITEMS", 0), 0u) << runHelp.out;
+    EXPECT_EQ(runHelp.out.find("plchost check"), std::string::npos) << runHelp.out;
+    for (const char* tool : {PLCHOST_BINARY, PLCSIM_BINARY}) {
+        const auto version = vextest::runProcess({tool, "--version"}, 10s);
+        EXPECT_EQ(version.exitCode, 0);
+        EXPECT_EQ(version.out, std::filesystem::path(tool).filename().string() + " " +
+                                   VEXPLC_VERSION_TEXT + "\n");
+    }
     const vextest::UdpSocket taken;
     const std::string takenSrc = write("taken.json", vextest::exampleCommon(taken.port(), 9));
     expect({"run", takenSrc, "--items", kItems, "--duration", "1", "--plain", "--out", out}, 2,
-           "plchost: cannot use " + endpoint(taken.port()) + " (the \"Src\" endpoint of " +
-               takenSrc + "): Address already in use\n");
+           "plchost: cannot bind " + endpoint(taken.port()) + " (the \"Src\" endpoint of " +
+               takenSrc + ")\n");
     expect({"run", kCommon, "--items", "/nonexistent/items.json"}, 2,
            "plchost: /nonexistent/items.json: cannot read the file: No such file or directory\n");
     const std::string noValue =
@@ -137,13 +157,14 @@ TEST_F(Plchost, RunsAndOneShotCommandsSayWhatThePlcDid)
            {"plchost: link state 65535: version mismatch: the PLC refuses protocol version 1\n"},
            {"--version", "2", "--duration", "30"});
     const Words simulate = {"--items", kItems, "--duration", "30"};
-    // The library's own lines still pass, followed by what they mean.
-    expect(run("3"), 0, "",
-           {"groupID: 5 plc trigger data request error\n",
-            "plchost: trigger group 5 acknowledged with an error: data request error\n",
-            "plchost: trigger group 5: the PLC does not collect data ID 4101 (Reject counter, "
-            "error code 2)\n",
-            "group 5: ", " updates (data request error; the PLC does not collect 4101 (error 2))"},
+    // The library's own lines go to the log and, with -v, to the screen as well.
+    Words verbose = run("3");
+    verbose.push_back("-v");
+    expect(verbose, 0, "",
+           {"plchost: trigger group 5 acknowledged with an error: data request error\n",
+            " library: groupID: 5 plc trigger data request error\n",
+            " library: Failed ID: 1005 Error Code: 2\n",
+            "group 5: ", " updates (data request error)"},
            {"--items", kItems, "--duration", "30", "--fail-group", "5", "--triggers", "3",
             "--shot-interval", "500"});
     // The PLC holds the mold set the host downloaded on start-up.
@@ -168,13 +189,165 @@ TEST_F(Plchost, RunsAndOneShotCommandsSayWhatThePlcDid)
             "plchost: Nozzle temperature (ID 1005): wrote 250.5, the PLC reads back 250.5\n"},
            simulate);
     expect(oneShot("action", {"--timeout", "10", "5", "6"}), 0, "",
-           {"PLC Action: 22\n", "plchost: action 5: state 1 (0x00000001, done)\n",
-            "plchost: action 6: state "},
+           {"plchost: action 5: state 1 (0x00000001, done)\n", "plchost: action 6: state "},
            simulate);
     // plcsim refuses the action code 0.
     expect(oneShot("action", {"--timeout", "10", "5", "0"}), 1,
            "plchost: the PLC reports 1 of 2 action(s) as failed (bit 31 of the state set)\n",
            {"plchost: action 0: state 2147483648 (0x80000000, failed: bit 31 set)\n"}, simulate);
+}
+
+TEST_F(Plchost, RunsKeepWhatEarlierRunsSavedAndEndWithTheirSummary)
+{
+    const Words run = {PLCHOST_BINARY, "run",   common, "--items",    kItems,
+                       "--plain",      "--out", out,    "--duration", "3"};
+    const Words plcsim = {PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0]),
+                          "--items",     kItems,   "--shot-interval",  "500",    "--duration",
+                          "30"};
+    auto curves = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(out))
+            if (entry.path().extension() == ".csv")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    std::vector<std::string> first;
+    std::string firstContent;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        vextest::BackgroundProcess sim(plcsim);
+        const auto result = vextest::runProcess(run, 60s);
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+        // Plain lines carry a wall-clock time stamp.
+        const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} plchost: )");
+        EXPECT_TRUE(std::regex_search(result.out, stamped)) << result.out;
+        if (attempt == 0) {
+            first = curves();
+            ASSERT_FALSE(first.empty()) << result.out;
+            firstContent = vextest::readFile(out + "/" + first.front());
+        }
+    }
+    const std::vector<std::string> both = curves();
+    EXPECT_GT(both.size(), first.size());
+    EXPECT_TRUE(std::includes(both.begin(), both.end(), first.begin(), first.end()));
+    EXPECT_EQ(vextest::readFile(out + "/" + first.front()), firstContent)
+        << "the second run overwrote " << first.front();
+    const std::string log = vextest::readFile(out + "/plchost.log");
+    size_t runs = 0;
+    for (size_t at = log.find(" run of "); at != std::string::npos;
+         at = log.find(" run of ", at + 1))
+        ++runs;
+    EXPECT_EQ(runs, 2u) << log;
+    EXPECT_NE(log.find(" library: "), std::string::npos) << "the library's lines are logged";
+
+    // SIGHUP ends a run as SIGTERM and Ctrl-C do: with the summary, and 128 + the signal.
+    for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
+        vextest::BackgroundProcess host({PLCHOST_BINARY, "run", common, "--items", kItems,
+                                         "--plain", "--out", out, "--duration", "60"});
+        ASSERT_TRUE(host.waitForOutput("plchost: running ", 20s));
+        host.signal(signal);
+        const auto result = host.stop(20s);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitCode, 128 + signal);
+        EXPECT_NE(result.out.find("plchost: summary after "), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("plchost: stopped by signal " + std::to_string(signal)),
+                  std::string::npos);
+    }
+    // A closed pipe ends it too, at once, and the summary still reaches the log.
+    const auto piped = vextest::runProcess(
+        {"bash", "-c",
+         std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" + kItems +
+             "' --plain --out '" + out +
+             "' --duration 60 | head -n 1 >/dev/null; echo \"exit ${PIPESTATUS[0]}\""},
+        20s);
+    EXPECT_FALSE(piped.timedOut);
+    EXPECT_EQ(piped.out, "exit 141\n");
+    const std::string tail = vextest::readFile(out + "/plchost.log");
+    EXPECT_NE(tail.find("plchost: summary after ", tail.rfind(" run of ")), std::string::npos);
+}
+
+TEST_F(Plchost, TheClosingMessageTellsWhatHappenedDuringTheRun)
+{
+    // The PLC answers with a version mismatch, then goes away: the link ends at state 0, yet
+    // "no datagram came" would be wrong. The message comes with a signal's end as well.
+    auto sim = std::make_unique<vextest::BackgroundProcess>(
+        Words{PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0]),
+              "--version", "2"});
+    vextest::BackgroundProcess host(
+        {PLCHOST_BINARY, "run", common, "--items", kItems, "--plain", "--out", out});
+    ASSERT_TRUE(host.waitForOutput("plchost: link state 65535", 30s));
+    sim.reset();
+    ASSERT_TRUE(host.waitForOutput("plchost: link state 0: offline", 30s, 2));
+    host.signal(SIGTERM);
+    const auto result = host.stop(20s);
+    EXPECT_EQ(result.exitCode, 143);
+    const std::string expected = "(state 0: offline): the PLC at " + endpoint(ports[1]) +
+                                 " refuses protocol version 1 (\"Version\" in " + common + ")\n";
+    EXPECT_EQ(result.err.rfind("plchost: the link never came up in ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err.substr(result.err.size() - std::min(result.err.size(), expected.size())),
+              expected);
+}
+
+TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
+{
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
+                                    endpoint(ports[0]), "--items", kItems, "--shot-interval", "500",
+                                    "--duration", "30"});
+    const auto result = plchost({"run", common, "--items", kItems, "--json", "--ids",
+                                 "Injection pressure,1001", "--out", out, "--duration", "4"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::set<unsigned int> ids;
+    std::set<std::string> events;
+    size_t curves = 0;
+    size_t objects = 0;
+    for (std::string line; std::getline(lines, line); ++objects) {
+        rapidjson::Document object;
+        object.Parse(line.c_str());
+        ASSERT_FALSE(object.HasParseError()) << line;
+        ASSERT_TRUE(object.IsObject() && object.HasMember("time") && object["time"].IsString())
+            << line;
+        if (object.HasMember("id"))
+            ids.insert(object["id"].GetUint());
+        if (object.HasMember("event"))
+            events.insert(object["event"].GetString());
+        if (object.HasMember("curve")) {
+            ++curves;
+            EXPECT_EQ(object["records"].GetUint(), 180u) << line;
+            EXPECT_FALSE(vextest::readFile(object["csv"].GetString()).empty()) << line;
+        }
+    }
+    EXPECT_GT(objects, 10u);
+    EXPECT_EQ(ids, (std::set<unsigned int>{1001, 1009})) << result.out;
+    for (const char* kind : {"LineStatusChanged", "MoldSetPackAcknowledged", "MoldSetConfirmed",
+                             "TriggerAcknowledged", "CurveSaved"})
+        EXPECT_EQ(events.count(kind), 1u) << kind << "\n" << result.out;
+    EXPECT_GE(curves, 1u);
+    expect({"run", common, "--items", kItems, "--json", "--ids", "1001,Nozzle"}, 2,
+           "plchost: --ids: \"Nozzle\" is neither a data ID nor a name in " + kItems + "\n");
+}
+
+TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
+{
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
+                                    endpoint(ports[0]), "--items", kItems, "--duration", "30"});
+    const std::string run = std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" +
+                            kItems + "' --plain --out '" + out + "' --duration 5";
+    const auto result =
+        vextest::runProcess({"bash", "-c",
+                             "printf 'upload 2001\\nfrobnicate\\ndownload Injection stage 1 "
+                             "pressure=812.5\\nupload Screw speed\\naction 5\\n' | " +
+                                 run},
+                            60s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const char* part :
+         {"plchost: \"frobnicate\" is not a command (upload ID|NAME, download ID|NAME=VALUE, "
+          "action CODE)\n",
+          "plchost: Injection stage 1 position (ID 2001) = 21222\n",
+          "plchost: Injection stage 1 pressure (ID 2003) = 812.5\n",
+          "plchost: Screw speed (ID 1014) = ", "plchost: action 5: state 1 (0x00000001)\n",
+          "plchost: actual values flowing after "})
+        EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
 }
 
 } // namespace
