@@ -166,7 +166,7 @@ void ConsoleCommands::send(HostSession& session, const std::string& line,
                              " (data type " + std::to_string(item->dataType) + ")");
             return;
         }
-        session.source().downloadParam(OneShotCommand::parameterRecord(id, item->dataType, value));
+        session.source().downloadParam(id, value);
     }
     // A read reply shows only as a value appearing; a download is read back the same way.
     storage().setValue(id, Orrery::CvexVariant(), 1);

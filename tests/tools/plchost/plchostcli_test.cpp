@@ -110,8 +110,8 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
     const vextest::UdpSocket taken;
     const std::string takenSrc = write("taken.json", vextest::exampleCommon(taken.port(), 9));
     expect({"run", takenSrc, "--items", kItems, "--duration", "1", "--plain", "--out", out}, 2,
-           "plchost: cannot bind " + endpoint(taken.port()) + " (the \"Src\" endpoint of " +
-               takenSrc + ")\n");
+           "plchost: cannot bind " + endpoint(taken.port()) +
+               ": Address already in use (the \"Src\" endpoint of " + takenSrc + ")\n");
     expect({"run", kCommon, "--items", "/nonexistent/items.json"}, 2,
            "plchost: /nonexistent/items.json: cannot read the file: No such file or directory\n");
     const std::string noValue =
