@@ -1,13 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "portprobe.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "toolsocket.h"
 
 namespace plchost {
 
@@ -18,13 +11,14 @@ std::string PortProbe::bindProblem(const std::string& ip, unsigned int port)
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (inet_pton(AF_INET, ip.c_str(), &address.sin_addr) != 1)
         return "\"" + ip + "\" is not an IPv4 address";
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0)
-        return std::string("cannot open a UDP socket: ") + std::strerror(errno);
+    vextool::startSockets();
+    const vextool::Socket fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd == vextool::kNoSocket)
+        return "cannot open a UDP socket: " + vextool::socketErrorText();
     std::string problem;
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        problem = std::strerror(errno);
-    close(fd);
+        problem = vextool::socketErrorText();
+    vextool::closeSocket(fd);
     return problem;
 }
 

@@ -30,6 +30,29 @@ void requestStop(int)
     g_stopRequested = 1;
 }
 
+#ifdef _WIN32
+// Windows knows only the plain signal() for Ctrl-C and termination.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        g_stopRequested = 0;
+        _previousInt = std::signal(SIGINT, requestStop);
+        _previousTerm = std::signal(SIGTERM, requestStop);
+    }
+    ~StopSignals()
+    {
+        std::signal(SIGINT, _previousInt);
+        std::signal(SIGTERM, _previousTerm);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    void (*_previousInt)(int) = nullptr;
+    void (*_previousTerm)(int) = nullptr;
+};
+#else
 class StopSignals {
 public:
     StopSignals()
@@ -53,6 +76,7 @@ private:
     struct sigaction _previousInt {};
     struct sigaction _previousTerm {};
 };
+#endif
 
 void writeAll(int fd, const std::string& text)
 {
