@@ -5,6 +5,7 @@
 #define CHILDPROCESS_H
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,8 @@ struct ProcessResult {
 };
 
 // A child that leads a process group of its own, so that stopping it (SIGTERM to the group,
-// SIGKILL after a grace period) stops everything it started, and nothing else. It is stopped at
-// the latest when the object goes.
+// SIGKILL after a grace period) stops everything it started, and nothing else. Windows has no
+// SIGTERM: the child is ended there at once. It is stopped at the latest when the object goes.
 class BackgroundProcess {
 public:
     explicit BackgroundProcess(const std::vector<std::string>& argv);
@@ -46,8 +47,13 @@ public:
 private:
     bool waitFor(std::chrono::milliseconds timeout);
     TempFolder _folder; // standard output and error
+#ifdef _WIN32
+    void* _process = nullptr;
+    unsigned long _exitCode = 0;
+#else
     int _pid = -1;
     int _status = 0;
+#endif
     bool _stopped = false;
     ProcessResult _result;
 };
@@ -71,7 +77,7 @@ public:
     std::string receive();
 
 private:
-    int _fd = -1;
+    std::uintptr_t _fd = 0;
     unsigned int _port = 0;
 };
 
