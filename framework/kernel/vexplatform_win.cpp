@@ -15,8 +15,8 @@ std::wstring wide(const std::string& utf8)
     if (utf8.empty())
         return std::wstring();
     const int size = static_cast<int>(utf8.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size,
-                                             nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
     if (length <= 0)
         return std::wstring();
     std::wstring text(static_cast<std::size_t>(length), L'\0');

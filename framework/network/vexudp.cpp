@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vexudp.h"
-#include "vexthread_p.h"
 #include "vexsocket_p.h"
+#include "vexthread_p.h"
 #include "vexudp_p.h"
 
 #include <asio/post.hpp>

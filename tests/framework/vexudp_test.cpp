@@ -11,7 +11,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -164,7 +163,8 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     CvexUdp other;
     EXPECT_FALSE(other.bind(loopback, receiver.localPort(), true));
     EXPECT_FALSE(other.isBound());
-    EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
+    if (!vextest::runningUnderWine())
+        EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
     // An "IP" of the common file that is no address must not fall back to every interface.
     EXPECT_FALSE(other.bind(CvexAddress("local host"), 0, true));
     EXPECT_FALSE(other.isBound());
@@ -225,7 +225,7 @@ TEST_F(CvexUdpTest, DatagramWaitsIdlyForItsListener)
     worker.start();
     send("early");
     ASSERT_TRUE(waitForPending());
-    const auto processSeconds = [] { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; };
+    const auto processSeconds = vextest::processCpuSeconds;
     const double start = processSeconds();
     EXPECT_FALSE(vextest::waitUntil([&] { return processSeconds() - start > 0.15; },
                                     std::chrono::milliseconds(400)));

@@ -2,6 +2,7 @@
 #include "vextestsupport.h"
 
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,8 @@
 #include <stdexcept>
 #include <thread>
 #ifdef _WIN32
+#include <windows.h>
+
 #include <io.h>
 #include <sys/stat.h>
 #else
@@ -106,7 +109,11 @@ std::string StdoutCapture::text() const
     std::ifstream in(_path, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    return content.str();
+    std::string captured = content.str();
+    // Windows writes standard output in text mode, each line end as CR LF.
+    for (size_t at = captured.find("\r\n"); at != std::string::npos; at = captured.find("\r\n", at))
+        captured.erase(at, 1);
+    return captured;
 }
 
 std::vector<std::string> StdoutCapture::lines() const
@@ -135,6 +142,31 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+double processCpuSeconds()
+{
+#ifdef _WIN32
+    // The Windows C runtime's clock() counts wall time, not processor time.
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+#else
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
+}
+
+bool runningUnderWine()
+{
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }
 
 TempFile::TempFile(const std::string& content, const std::string& suffix)
