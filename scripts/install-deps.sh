@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
-# Usage: scripts/install-deps.sh [--sanitizers]   (--sanitizers adds clang and its runtimes)
+# Usage: scripts/install-deps.sh [--sanitizers | --windows]
+#   --sanitizers adds clang and its runtimes; --windows the mingw-w64 cross-compiler, wine and the
+#   GoogleTest sources that the Windows build compiles with that compiler.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ rapidjson-dev libasio-dev libgtest-dev libgmock-dev libbenchmark-dev)
 if [[ "${1:-}" == "--sanitizers" ]]; then
   packages+=(clang libclang-rt-14-dev)
+elif [[ "${1:-}" == "--windows" ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 fi
 
 missing=()
