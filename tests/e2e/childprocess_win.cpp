@@ -60,6 +60,14 @@ HANDLE inheritable(const std::wstring& path, DWORD access, DWORD disposition)
                        disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// The child writes its standard streams in text mode, each line end as CR LF.
+std::string withoutCarriageReturns(std::string text)
+{
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
+}
+
 } // namespace
 
 TempFolder::TempFolder()
@@ -125,8 +133,8 @@ ProcessResult BackgroundProcess::stop(std::chrono::milliseconds timeout)
     }
     CloseHandle(_process);
     _result.exitCode = static_cast<int>(_exitCode);
-    _result.out = readFile(_folder.path() + "/out");
-    _result.err = readFile(_folder.path() + "/err");
+    _result.out = withoutCarriageReturns(readFile(_folder.path() + "/out"));
+    _result.err = withoutCarriageReturns(readFile(_folder.path() + "/err"));
     return _result;
 }
 

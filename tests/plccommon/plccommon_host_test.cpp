@@ -263,12 +263,12 @@ TEST_F(HostTest, QueuedCommandsLeaveAboutAMillisecondApart)
             std::chrono::duration<double, std::milli>(uploads[i].at - uploads[i - 1].at).count());
     // Single gaps are blurred by when the peer's thread gets to read, and a line status poll may
     // take a turn: the median is the pacing. The bounds leave room for a loaded machine (wine on
-    // two busy cores measures 0.6 to 3.4 ms); a 15.6 ms tick puts every pause above 15 ms.
+    // two busy cores measures 0.6 to 8.5 ms); a 15.6 ms tick puts every pause above 15 ms.
     std::nth_element(gapsMs.begin(), gapsMs.begin() + gapsMs.size() / 2, gapsMs.end());
     const double medianMs = gapsMs[gapsMs.size() / 2];
     RecordProperty("median_gap_us", static_cast<int>(medianMs * 1000));
     EXPECT_GE(medianMs, 0.5);
-    EXPECT_LE(medianMs, 8.0);
+    EXPECT_LE(medianMs, 12.0);
 }
 
 } // namespace

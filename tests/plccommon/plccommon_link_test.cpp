@@ -176,9 +176,10 @@ TEST_F(LinkTest, SilenceTakesTheLinkDownAndEmptiesTheQueue)
     ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 0; }, kDeadline));
     const size_t sentBeforeReset = peer.count(2);
     EXPECT_LT(sentBeforeReset, 1000u);
-    // The poll goes on after the reset, but the discarded requests never leave.
+    // The poll goes on after the reset, but the discarded requests never leave. Up to two that
+    // left before the reset may still be on their way to a slow peer thread (wine under load).
     ASSERT_TRUE(waitForMorePolls(2));
-    EXPECT_LE(peer.count(2), sentBeforeReset + 1);
+    EXPECT_LE(peer.count(2), sentBeforeReset + 2);
 }
 
 TEST_F(LinkTest, LineStatusCodesAndMalformedDatagrams)
