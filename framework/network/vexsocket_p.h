@@ -29,8 +29,9 @@ constexpr Native invalid = -1;
 // unreachable" of an earlier datagram is not reported by the next receive: a switched-off peer
 // must not break reception.
 Native openUdp();
-// With `exclusive` no other socket may share the port; without it sockets of this process that
-// also ask for sharing may. A port that another program holds fails on every platform.
+// With `exclusive` no other socket may share the port; without it, on Linux, other sockets that
+// also ask for sharing may (Windows binds exclusively always). A port that another program holds
+// fails on every platform.
 bool bind(Native socket, const sockaddr_in& local, bool exclusive, sockaddr_in* bound);
 void close(Native socket);
 // A second handle of the same socket, closed on its own.
