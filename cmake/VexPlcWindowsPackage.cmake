@@ -8,6 +8,10 @@ foreach(tool plcsim plchost)
   endif()
 endforeach()
 install(FILES ${VEXPLC_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The public headers include RapidJSON, which a Windows host has no package manager to bring: the
+# headers (MIT licensed, header-only) travel with ours.
+install(DIRECTORY "${VEXPLC_HOST_HEADERS}/rapidjson/"
+        DESTINATION "${VEXPLC_INSTALL_INCLUDEDIR}/rapidjson")
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME vexplc)
