@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
-# Usage: scripts/install-deps.sh [--sanitizers | --packaging]
+# Usage: scripts/install-deps.sh [--sanitizers | --packaging | --windows]
 #   --packaging adds what the Debian packages and the dissector tests need; --sanitizers adds that
-#   and clang with its runtimes.
+#   and clang with its runtimes; --windows the mingw-w64 cross-compiler, wine and the GoogleTest
+#   sources that the Windows build compiles with that compiler.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config rapidjson-dev libasio-dev libgtest-dev libgmock-dev
@@ -13,6 +14,8 @@ if [[ "${1:-}" == "--packaging" || "${1:-}" == "--sanitizers" ]]; then
 fi
 if [[ "${1:-}" == "--sanitizers" ]]; then
   packages+=(clang libclang-rt-14-dev)
+elif [[ "${1:-}" == "--windows" ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
 fi
 
 missing=()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "vexfile.h"
+#include "vexplatform_p.h"
 
 #include <limits>
 
@@ -47,7 +48,7 @@ bool CvexFile::open(int mode)
     const char* fileMode = fopenMode(mode);
     if (isOpen() || !fileMode || _name.isEmpty())
         return false;
-    _file = std::fopen(_name.toStdString().c_str(), fileMode);
+    _file = vexplatform::openFile(_name.toStdString(), fileMode);
     if (!_file)
         return false;
     setOpenMode(mode);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "vexthread.h"
+#include "vexplatform_p.h"
 #include "vexthread_p.h"
 
 #include <asio/executor_work_guard.hpp>
@@ -20,7 +21,9 @@ CvexThreadPrivate::CvexThreadPrivate(CvexThread* q) : q(q) {}
 void CvexThreadPrivate::threadMain()
 {
     runningThread = q;
+    vexplatform::requestFineTimers();
     q->run();
+    vexplatform::releaseFineTimers();
     runningThread = nullptr;
     // Notified under the lock: once a waiter sees the thread stopped it may delete the object,
     // and this thread touches nothing of it after the unlock.

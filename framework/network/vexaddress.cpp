@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "vexaddress.h"
 
+#ifdef _WIN32
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 namespace Orrery {
 

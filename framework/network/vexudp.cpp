@@ -1,17 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "vexudp.h"
+#include "vexsocket_p.h"
 #include "vexthread_p.h"
 #include "vexudp_p.h"
 
 #include <asio/post.hpp>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace Orrery {
 
@@ -42,26 +37,20 @@ bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool 
     {
         const std::lock_guard<std::mutex> lock(_mutex);
         if (address.isNull()) {
-            _error = EADDRNOTAVAIL;
+            _error = vexsocket::addressNotAvailable;
             return false;
         }
         // Binding again moves the socket to the new endpoint.
         closeLocked();
-        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            _error = errno;
+        const vexsocket::Native fd = vexsocket::openUdp();
+        if (fd == vexsocket::invalid) {
+            _error = vexsocket::lastError();
             return false;
         }
-        const int one = 1;
-        if (!exclusive)
-            ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-        const sockaddr_in local = socketAddress(address, port);
         sockaddr_in bound{};
-        socklen_t length = sizeof(bound);
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-            _error = errno;
-            ::close(fd);
+        if (!vexsocket::bind(fd, socketAddress(address, port), exclusive, &bound)) {
+            _error = vexsocket::lastError();
+            vexsocket::close(fd);
             return false;
         }
         _fd = fd;
@@ -126,18 +115,7 @@ unsigned short CvexUdpPrivate::localPort() const
 long long CvexUdpPrivate::pendingDatagramSize() const
 {
     const std::lock_guard<std::mutex> lock(_mutex);
-    if (_fd < 0)
-        return -1;
-    // A few rounds: a pending network error is reported (and cleared) by one receive call.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        char probe = 0;
-        const ssize_t size = ::recv(_fd, &probe, sizeof(probe), MSG_PEEK | MSG_TRUNC);
-        if (size >= 0)
-            return size;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return -1;
-    }
-    return -1;
+    return _fd == vexsocket::invalid ? -1 : vexsocket::peekSize(_fd);
 }
 
 long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddress* address,
@@ -146,17 +124,13 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
     if (maxSize < 0 || (!data && maxSize > 0))
         return -1;
     const std::lock_guard<std::mutex> lock(_mutex);
-    if (_fd < 0)
+    if (_fd == vexsocket::invalid)
         return -1;
     char none = 0;
     char* buffer = data ? data : &none;
     const auto capacity = static_cast<std::size_t>(maxSize < maxDatagram ? maxSize : maxDatagram);
     sockaddr_in sender{};
-    socklen_t length = sizeof(sender);
-    ssize_t size = -1;
-    do {
-        size = ::recvfrom(_fd, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&sender), &length);
-    } while (size < 0 && errno == EINTR);
+    const long long size = vexsocket::receiveFrom(_fd, buffer, capacity, &sender);
     if (size < 0)
         return -1;
     if (address)
@@ -172,22 +146,19 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
     if (size < 0 || size > maxDatagram || (!data && size > 0) || address.isNull())
         return -1;
     Watch started;
-    ssize_t sent = -1;
+    long long sent = -1;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
-        const bool created = _fd < 0;
-        if (ensureSocket() < 0)
+        const bool created = _fd == vexsocket::invalid;
+        if (ensureSocket() == vexsocket::invalid)
             return -1;
         if (created)
             started = rebindLocked(_thread);
-        const sockaddr_in peer = socketAddress(address, port);
         const char none = 0;
-        do {
-            sent = ::sendto(_fd, data ? data : &none, static_cast<std::size_t>(size), MSG_NOSIGNAL,
-                            reinterpret_cast<const sockaddr*>(&peer), sizeof(peer));
-        } while (sent < 0 && errno == EINTR);
+        sent = vexsocket::sendTo(_fd, data ? data : &none, static_cast<std::size_t>(size),
+                                 socketAddress(address, port));
         if (sent < 0)
-            _error = errno;
+            _error = vexsocket::lastError();
     }
     postWatch(started);
     return sent < 0 ? -1 : sent;
@@ -195,18 +166,17 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
 
 // A socket that sends before it was bound gets a descriptor of its own; the system picks its
 // port with the first datagram, and replies to it are received as on a bound socket.
-int CvexUdpPrivate::ensureSocket()
+vexsocket::Native CvexUdpPrivate::ensureSocket()
 {
-    if (_fd < 0)
-        _fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (_fd == vexsocket::invalid)
+        _fd = vexsocket::openUdp();
     return _fd;
 }
 
 void CvexUdpPrivate::closeLocked()
 {
-    if (_fd >= 0)
-        ::close(_fd);
-    _fd = -1;
+    vexsocket::close(_fd);
+    _fd = vexsocket::invalid;
     _bound = false;
     _localAddress = CvexAddress();
     _localPort = 0;
@@ -222,14 +192,14 @@ CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
     _resting = false;
     ++_generation;
     std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
-    if (_fd >= 0 && loop) {
-        const int duplicate = ::fcntl(_fd, F_DUPFD_CLOEXEC, 0);
-        if (duplicate >= 0) {
+    if (_fd != vexsocket::invalid && loop) {
+        const vexsocket::Native duplicate = vexsocket::duplicate(_fd);
+        if (duplicate != vexsocket::invalid) {
             auto binding = std::make_shared<CvexUdpBinding>(std::move(loop));
             std::error_code error;
-            binding->descriptor.assign(duplicate, error);
+            binding->assign(duplicate, error);
             if (error)
-                ::close(duplicate);
+                vexsocket::close(duplicate);
             else
                 _binding = std::move(binding);
         }
@@ -265,7 +235,7 @@ void CvexUdpPrivate::watch(const std::shared_ptr<CvexUdpBinding>& binding, const
         if (!error && d)
             d->onReadable(watch);
     };
-    binding->descriptor.async_wait(asio::posix::stream_descriptor::wait_read, onReady);
+    binding->descriptor.async_wait(CvexUdpBinding::Descriptor::wait_read, onReady);
 }
 
 void CvexUdpPrivate::onReadable(const Watch& current)

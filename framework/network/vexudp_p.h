@@ -5,10 +5,15 @@
 #define VEXUDP_P_H
 
 #include "vexaddress.h"
+#include "vexsocket_p.h"
 #include "vexudp.h"
 
 #include <asio/io_context.hpp>
+#ifdef _WIN32
+#include <asio/ip/udp.hpp>
+#else
 #include <asio/posix/stream_descriptor.hpp>
+#endif
 
 #include <memory>
 #include <mutex>
@@ -18,13 +23,28 @@ namespace Orrery {
 // Readiness of the socket in one event loop: a duplicate of the socket's descriptor registered
 // with that loop. Its operations run only in the loop's thread.
 struct CvexUdpBinding {
+#ifdef _WIN32
+    using Descriptor = asio::ip::udp::socket;
+#else
+    using Descriptor = asio::posix::stream_descriptor;
+#endif
+
     explicit CvexUdpBinding(std::shared_ptr<asio::io_context> loop)
         : context(std::move(loop)), descriptor(*context)
     {
     }
 
+    void assign(vexsocket::Native duplicate, std::error_code& error)
+    {
+#ifdef _WIN32
+        descriptor.assign(asio::ip::udp::v4(), duplicate, error);
+#else
+        descriptor.assign(duplicate, error);
+#endif
+    }
+
     std::shared_ptr<asio::io_context> context;
-    asio::posix::stream_descriptor descriptor;
+    Descriptor descriptor;
 };
 
 // Queued work holds the socket data only weakly, so a socket deleted while its loop is stopped
@@ -58,7 +78,7 @@ private:
         unsigned long generation = 0;
     };
 
-    int ensureSocket();
+    vexsocket::Native ensureSocket();
     void closeLocked();
     Watch rebindLocked(CvexThread* thread);
     bool isCurrent(const Watch& watch) const;
@@ -74,7 +94,7 @@ private:
     CvexUdp* q;
 
     mutable std::mutex _mutex;
-    int _fd = -1;
+    vexsocket::Native _fd = vexsocket::invalid;
     bool _bound = false;
     CvexAddress _localAddress;
     unsigned short _localPort = 0;

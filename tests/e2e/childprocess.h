@@ -5,6 +5,7 @@
 #define CHILDPROCESS_H
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,8 @@ struct ProcessResult {
 };
 
 // A child that leads a process group of its own, so that stopping it (SIGTERM to the group,
-// SIGKILL after a grace period) stops everything it started, and nothing else. It is stopped at
-// the latest when the object goes.
+// SIGKILL after a grace period) stops everything it started, and nothing else. Windows has no
+// SIGTERM: the child is ended there at once. It is stopped at the latest when the object goes.
 class BackgroundProcess {
 public:
     explicit BackgroundProcess(const std::vector<std::string>& argv);
@@ -43,16 +44,23 @@ public:
     // Waits up to `timeout` for `text` to appear `times` times in the child's standard output.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout,
                        size_t times = 1) const;
+#ifndef _WIN32
     // Sends `signal` to the child alone.
     void signal(int signal) const;
+#endif
     // Gives the child `timeout` to exit by itself, then ends it; returns everything about it.
     ProcessResult stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(0));
 
 private:
     bool waitFor(std::chrono::milliseconds timeout);
     TempFolder _folder; // standard output and error
+#ifdef _WIN32
+    void* _process = nullptr;
+    unsigned long _exitCode = 0;
+#else
     int _pid = -1;
     int _status = 0;
+#endif
     bool _stopped = false;
     ProcessResult _result;
 };
@@ -76,7 +84,7 @@ public:
     std::string receive();
 
 private:
-    int _fd = -1;
+    std::uintptr_t _fd = 0;
     unsigned int _port = 0;
 };
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 using Orrery::CvexByteArray;
 using Orrery::CvexDevice;
 using Orrery::CvexFile;
@@ -50,9 +53,41 @@ TEST(CvexFile, ReadAllTakesLargeFilesAndFilesWithoutASize)
     EXPECT_EQ(reader.readAll().toStdString(), large);
     EXPECT_TRUE(reader.readAll().isEmpty());
 
+#ifdef __linux__
     CvexFile unsized(CvexString("/proc/self/status"));
     ASSERT_TRUE(unsized.open(CvexDevice::ReadOnly));
     const std::string status = unsized.readAll().toStdString();
     EXPECT_EQ(status.rfind("Name:", 0), 0u) << status.substr(0, 40);
     EXPECT_NE(status.find("\nPid:"), std::string::npos);
+#endif
+}
+
+// Host folders carry names such as "Größe"; the UTF-8 name must reach the file system as those
+// letters, not as the bytes read in some code page (Windows' narrow calls would do that).
+TEST(CvexFile, Utf8NamesOpenTheFileOfThatName)
+{
+    const vextest::TempFile marker("", "");
+    const std::string root = marker.path() + ".d";
+    const struct Cleanup {
+        std::filesystem::path path;
+        ~Cleanup()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } cleanup{std::filesystem::u8path(root)};
+    const std::filesystem::path folder = std::filesystem::u8path(root + "/Maschinenpark/Größe");
+    std::filesystem::create_directories(folder);
+    const std::string name = root + "/Maschinenpark/Größe/common.json";
+    std::ofstream(folder / "common.json", std::ios::binary) << "{\"Größe\": 1}";
+
+    CvexFile reader(CvexString::fromUtf8(name.c_str(), -1));
+    ASSERT_TRUE(reader.open(CvexDevice::ReadOnly));
+    EXPECT_EQ(reader.readAll().toStdString(), "{\"Größe\": 1}");
+
+    CvexFile writer(CvexString::fromUtf8((name + ".copy").c_str(), -1));
+    ASSERT_TRUE(writer.open(CvexDevice::WriteOnly));
+    EXPECT_EQ(writer.write(CvexByteArray("copy")), 4);
+    writer.close();
+    EXPECT_TRUE(std::filesystem::exists(folder / "common.json.copy"));
 }

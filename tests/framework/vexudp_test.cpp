@@ -3,6 +3,7 @@
 #include "vexthread.h"
 #include "vexudp.h"
 
+#include <toolsocket.h>
 #include <vextestsupport.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -59,6 +59,40 @@ TEST(CvexAddress, ParsesDottedIPv4Only)
         EXPECT_TRUE(CvexAddress(text).isNull()) << text;
     EXPECT_TRUE(CvexAddress().isNull());
 }
+
+// A socket of another program on 127.0.0.1, made with the system's own calls; with `share` it asks
+// to share the port, which a socket that holds it exclusively must refuse.
+class ForeignSocket {
+public:
+    ForeignSocket(unsigned short port, bool share)
+    {
+        vextool::startSockets();
+        _socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int one = 1;
+        if (share)
+            ::setsockopt(_socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
+                         sizeof one);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        _bound =
+            ::bind(_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::getsockname(_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        _port = ntohs(address.sin_port);
+    }
+    ~ForeignSocket() { vextool::closeSocket(_socket); }
+    ForeignSocket(const ForeignSocket&) = delete;
+    ForeignSocket& operator=(const ForeignSocket&) = delete;
+    bool bound() const { return _bound; }
+    unsigned short port() const { return _port; }
+
+private:
+    vextool::Socket _socket = vextool::kNoSocket;
+    bool _bound = false;
+    unsigned short _port = 0;
+};
 
 // A bound receiver that the test reads directly, or that lives in a worker thread and is read
 // there on "readyRead".
@@ -167,19 +201,69 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     EXPECT_EQ(other.errorString(), "");
     EXPECT_FALSE(other.bind(loopback, receiver.localPort(), true));
     EXPECT_FALSE(other.isBound());
+#ifdef _WIN32
+    EXPECT_NE(other.error(), 0);
+    EXPECT_FALSE(other.errorString().empty());
+#else
     EXPECT_EQ(other.error(), EADDRINUSE);
     EXPECT_EQ(other.errorString(), "Address already in use");
-    EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
-    EXPECT_EQ(other.errorString(), "Cannot assign requested address");
+#endif
+    if (!vextest::runningUnderWine()) {
+        EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
+#ifndef _WIN32
+        EXPECT_EQ(other.errorString(), "Cannot assign requested address");
+#endif
+    }
     // An "IP" of the common file that is no address must not fall back to every interface.
     EXPECT_FALSE(other.bind(CvexAddress("local host"), 0, true));
+#ifndef _WIN32
     EXPECT_EQ(other.error(), EADDRNOTAVAIL);
+#endif
     EXPECT_FALSE(other.isBound());
     // Closing releases the port.
     const unsigned short port = receiver.localPort();
     receiver.close();
     EXPECT_FALSE(receiver.isBound());
     EXPECT_TRUE(other.bind(loopback, port, true));
+}
+
+// Windows lets a second program share or take over a bound port unless the holder asks for it
+// exclusively; a taken port must be reported as on Linux, whoever came first.
+TEST_F(CvexUdpTest, PortOfAnotherProgramIsRefusedAndOursIsNotShared)
+{
+    const ForeignSocket holder(0, false);
+    ASSERT_TRUE(holder.bound());
+    CvexUdp other;
+    EXPECT_FALSE(other.bind(loopback, holder.port()));
+    EXPECT_FALSE(other.isBound());
+
+    const ForeignSocket intruder(receiver.localPort(), true);
+    EXPECT_FALSE(intruder.bound());
+    send("still ours");
+    ASSERT_TRUE(waitForPending());
+    char buffer[16] = {};
+    EXPECT_EQ(receiver.readDatagram(buffer, sizeof buffer), 10);
+}
+
+// A peer that is switched off answers with ICMP "port unreachable", which Windows would report
+// as a failure of the next receive; reception must go on with every datagram intact.
+TEST_F(CvexUdpTest, DatagramsToAClosedPortDoNotStopReception)
+{
+    unsigned short closedPort = 0;
+    {
+        const ForeignSocket gone(0, false);
+        ASSERT_TRUE(gone.bound());
+        closedPort = gone.port();
+    }
+    receiver.moveToThread(&worker);
+    readOnSignal(100);
+    worker.start();
+    for (const std::string bytes : {"after 1", "after 2", "after 3"}) {
+        EXPECT_EQ(receiver.writeDatagram("ping", 4, loopback, closedPort), 4);
+        send(bytes);
+    }
+    ASSERT_TRUE(waitForReceived(3));
+    EXPECT_EQ(received(), (std::vector<std::string>{"after 1", "after 2", "after 3"}));
 }
 
 TEST_F(CvexUdpTest, ReadyReadComesInTheSocketsThreadForWritesFromAnyThread)
@@ -232,7 +316,7 @@ TEST_F(CvexUdpTest, DatagramWaitsIdlyForItsListener)
     worker.start();
     send("early");
     ASSERT_TRUE(waitForPending());
-    const auto processSeconds = [] { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; };
+    const auto processSeconds = vextest::processCpuSeconds;
     const double start = processSeconds();
     EXPECT_FALSE(vextest::waitUntil([&] { return processSeconds() - start > 0.15; },
                                     std::chrono::milliseconds(400)));

@@ -2,27 +2,81 @@
 #include "vextestsupport.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#ifdef _WIN32
+#include <windows.h>
+
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace vextest {
 
 namespace {
 
+#ifdef _WIN32
+int createNew(const std::string& path)
+{
+    return _open(path.c_str(), _O_CREAT | _O_EXCL | _O_RDWR, _S_IREAD | _S_IWRITE);
+}
+int duplicate(int fd)
+{
+    return _dup(fd);
+}
+void redirect(int from, int to)
+{
+    _dup2(from, to);
+}
+void closeFd(int fd)
+{
+    _close(fd);
+}
+#else
+int createNew(const std::string& path)
+{
+    return open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+}
+int duplicate(int fd)
+{
+    return dup(fd);
+}
+void redirect(int from, int to)
+{
+    dup2(from, to);
+}
+void closeFd(int fd)
+{
+    close(fd);
+}
+#endif
+
+constexpr int standardOutput = 1;
+
+// A new file under the system's scratch folder (TMPDIR on Linux, TEMP on Windows).
 std::string makeScratchPath(const std::string& suffix)
 {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/vexplc-test-XXXXXX" + suffix;
-    const int fd = mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-    if (fd < 0)
-        throw std::runtime_error("cannot create a scratch file in " + pattern);
-    close(fd);
-    return pattern;
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string dir = std::filesystem::temp_directory_path().string();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path =
+            dir + "/vexplc-test-" + std::to_string(random() % 1000000000) + suffix;
+        const int fd = createNew(path);
+        if (fd >= 0) {
+            closeFd(fd);
+            return path;
+        }
+    }
+    throw std::runtime_error("cannot create a scratch file in " + dir);
 }
 
 } // namespace
@@ -31,11 +85,11 @@ StdoutCapture::StdoutCapture() : _path(makeScratchPath(".out"))
 {
     std::cout.flush();
     std::fflush(stdout);
-    _savedFd = dup(STDOUT_FILENO);
+    _savedFd = duplicate(standardOutput);
     std::FILE* file = std::fopen(_path.c_str(), "w");
     if (!file || _savedFd < 0)
         throw std::runtime_error("cannot capture standard output");
-    dup2(fileno(file), STDOUT_FILENO);
+    redirect(fileno(file), standardOutput);
     std::fclose(file);
 }
 
@@ -43,8 +97,8 @@ StdoutCapture::~StdoutCapture()
 {
     std::cout.flush();
     std::fflush(stdout);
-    dup2(_savedFd, STDOUT_FILENO);
-    close(_savedFd);
+    redirect(_savedFd, standardOutput);
+    closeFd(_savedFd);
     std::remove(_path.c_str());
 }
 
@@ -55,7 +109,11 @@ std::string StdoutCapture::text() const
     std::ifstream in(_path, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
-    return content.str();
+    std::string captured = content.str();
+    // Windows writes standard output in text mode, each line end as CR LF.
+    for (size_t at = captured.find("\r\n"); at != std::string::npos; at = captured.find("\r\n", at))
+        captured.erase(at, 1);
+    return captured;
 }
 
 std::vector<std::string> StdoutCapture::lines() const
@@ -84,6 +142,31 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+double processCpuSeconds()
+{
+#ifdef _WIN32
+    // The Windows C runtime's clock() counts wall time, not processor time.
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+#else
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+#endif
+}
+
+bool runningUnderWine()
+{
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }
 
 TempFile::TempFile(const std::string& content, const std::string& suffix)

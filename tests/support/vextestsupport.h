@@ -37,6 +37,13 @@ private:
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
+// Processor time the whole process has used so far, in seconds.
+double processCpuSeconds();
+
+// True when the test runs as a Windows program under wine, whose sockets differ from Windows in
+// places (it binds addresses that are not local).
+bool runningUnderWine();
+
 // A file that is removed when the object goes out of scope.
 class TempFile {
 public:

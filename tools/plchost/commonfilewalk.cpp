@@ -3,7 +3,7 @@
 
 #include "jsonfile.h"
 
-#include <arpa/inet.h>
+#include "toolsocket.h"
 
 #include <algorithm>
 #include <map>

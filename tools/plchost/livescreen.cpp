@@ -3,7 +3,11 @@
 
 #include "datatypes.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -249,11 +253,19 @@ void LiveScreen::write(const std::string& text)
 
 void LiveScreen::terminalSize(int* rows, int* columns) const
 {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info)) {
+        *rows = info.srWindow.Bottom - info.srWindow.Top;
+        *columns = info.srWindow.Right - info.srWindow.Left + 1;
+    }
+#else
     winsize size{};
     if (ioctl(_fd, TIOCGWINSZ, &size) == 0 && size.ws_row > 0 && size.ws_col > 0) {
         *rows = size.ws_row - 1;
         *columns = size.ws_col;
     }
+#endif
 }
 
 } // namespace plchost

@@ -36,6 +36,29 @@ void requestStop(int signal)
     g_stopSignal = signal;
 }
 
+#ifdef _WIN32
+// Windows knows only the plain signal() for Ctrl-C and termination.
+class StopSignals {
+public:
+    StopSignals()
+    {
+        g_stopSignal = 0;
+        _previousInt = std::signal(SIGINT, requestStop);
+        _previousTerm = std::signal(SIGTERM, requestStop);
+    }
+    ~StopSignals()
+    {
+        std::signal(SIGINT, _previousInt);
+        std::signal(SIGTERM, _previousTerm);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    void (*_previousInt)(int) = nullptr;
+    void (*_previousTerm)(int) = nullptr;
+};
+#else
 // SIGINT, SIGTERM and SIGHUP end the run with its summary; a closed output (SIGPIPE) is seen as
 // a failed write instead, so that the summary still reaches the log.
 class StopSignals {
@@ -66,6 +89,7 @@ private:
     std::array<struct sigaction, 3> _previous{};
     struct sigaction _previousPipe {};
 };
+#endif
 
 // False when the reader has gone away.
 bool writeAll(int fd, const std::string& text)

@@ -2,9 +2,14 @@
 // plcsim: the PLC of a moulding machine, simulated on UDP, for running and testing the host.
 #include "simrunner.h"
 
+#ifdef _WIN32
+#include <conio.h>
+#include <io.h>
+#else
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <iostream>
@@ -21,6 +26,36 @@ volatile std::sig_atomic_t moldChangeRequested = 0;
 
 extern "C" void onSignal(int signal)
 {
+#ifdef _WIN32
+    (void)signal;
+    stopRequested = 1;
+}
+
+// Windows has no SIGUSR1 and SIGUSR2: alarms and mold changes come from the keys there.
+void installSignals()
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+}
+
+// Single keys without Enter while stdin is a console.
+class KeyReader {
+public:
+    std::optional<char> next(std::chrono::milliseconds timeout)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        do {
+            if (_console && _kbhit())
+                return static_cast<char>(_getch());
+            std::this_thread::sleep_for(std::min(timeout, std::chrono::milliseconds(5)));
+        } while (std::chrono::steady_clock::now() < deadline);
+        return std::nullopt;
+    }
+
+private:
+    bool _console = _isatty(_fileno(stdin)) != 0;
+};
+#else
     if (signal == SIGUSR1)
         alarmRequested = 1;
     else if (signal == SIGUSR2)
@@ -78,6 +113,7 @@ private:
     termios _saved{};
     bool _active = false;
 };
+#endif
 
 int run(const vexsim::SimOptions& options)
 {

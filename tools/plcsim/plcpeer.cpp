@@ -4,14 +4,6 @@
 #include "plcbytes.h"
 #include "plcpeer_p.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 namespace vexsim {
@@ -30,9 +22,27 @@ sockaddr_in makeAddress(const std::string& ip, uint16_t port)
     return address;
 }
 
-std::string systemError(const std::string& what)
+// A bound socket, or kNoSocket with the reason in `error`.
+vextool::Socket openBound(const sockaddr_in& address, std::string* error)
 {
-    return what + ": " + std::strerror(errno);
+    vextool::startSockets();
+    const vextool::Socket fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd != vextool::kNoSocket &&
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        vextool::ignorePortUnreachable(fd);
+        return fd;
+    }
+    *error = vextool::socketErrorText();
+    vextool::closeSocket(fd);
+    return vextool::kNoSocket;
+}
+
+sockaddr_in boundAddress(vextool::Socket fd)
+{
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    return bound;
 }
 
 UdpEndpoint toEndpoint(const sockaddr_in& address)
@@ -59,44 +69,34 @@ uint16_t Datagram::number() const
 void PlcPeerPrivate::bindSocket(const std::string& ip, uint16_t port)
 {
     const sockaddr_in address = makeAddress(ip, port);
-    socketFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (socketFd < 0)
-        throw std::runtime_error(systemError("PlcPeer: socket"));
-    if (::bind(socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const std::string message =
-            systemError("PlcPeer: cannot bind " + ip + ":" + std::to_string(port));
+    std::string error;
+    socketFd = openBound(address, &error);
+    if (socketFd == vextool::kNoSocket)
+        throw std::runtime_error("PlcPeer: cannot bind " + ip + ":" + std::to_string(port) + ": " +
+                                 error);
+    bound = toEndpoint(boundAddress(socketFd));
+    wakeSocket = openBound(makeAddress("127.0.0.1", 0), &error);
+    if (wakeSocket == vextool::kNoSocket) {
         closeAll();
-        throw std::runtime_error(message);
+        throw std::runtime_error("PlcPeer: wake-up socket: " + error);
     }
-    sockaddr_in boundAddress{};
-    socklen_t length = sizeof boundAddress;
-    ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&boundAddress), &length);
-    bound = toEndpoint(boundAddress);
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        const std::string message = systemError("PlcPeer: pipe");
-        closeAll();
-        throw std::runtime_error(message);
-    }
-    wakeRead = pipeFds[0];
-    wakeWrite = pipeFds[1];
+    wakeAddress = boundAddress(wakeSocket);
 }
 
 void PlcPeerPrivate::closeAll()
 {
-    for (int* fd : {&socketFd, &wakeRead, &wakeWrite}) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
+    for (vextool::Socket* fd : {&socketFd, &wakeSocket}) {
+        vextool::closeSocket(*fd);
+        *fd = vextool::kNoSocket;
     }
 }
 
 void PlcPeerPrivate::receiveLoop()
 {
     for (;;) {
-        pollfd fds[2] = {{socketFd, POLLIN, 0}, {wakeRead, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, -1);
-        if (ready < 0 && errno == EINTR)
+        pollfd fds[2] = {{socketFd, POLLIN, 0}, {wakeSocket, POLLIN, 0}};
+        const int ready = vextool::pollSockets(fds, 2, -1);
+        if (ready < 0 && vextool::interrupted())
             continue;
         if (ready < 0 || fds[1].revents != 0)
             return;
@@ -110,8 +110,9 @@ void PlcPeerPrivate::receiveOne()
     std::string buffer(kMaxDatagram, '\0');
     sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
-    const ssize_t size = ::recvfrom(socketFd, &buffer[0], buffer.size(), MSG_DONTWAIT,
-                                    reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    const auto size =
+        ::recvfrom(socketFd, &buffer[0], static_cast<int>(buffer.size()), vextool::kDontWait,
+                   reinterpret_cast<sockaddr*>(&sender), &senderLength);
     if (size < 0)
         return;
     buffer.resize(static_cast<size_t>(size));
@@ -144,8 +145,8 @@ PlcPeer::~PlcPeer()
 {
     PlcPeerPrivate* d = d_func();
     const char stop = 1;
-    while (::write(d->wakeWrite, &stop, 1) < 0 && errno == EINTR) {
-    }
+    ::sendto(d->wakeSocket, &stop, 1, 0, reinterpret_cast<const sockaddr*>(&d->wakeAddress),
+             sizeof d->wakeAddress);
     if (d->thread.joinable())
         d->thread.join();
     d->closeAll();
@@ -199,8 +200,8 @@ bool PlcPeer::send(const std::string& bytes)
             return false;
         target = d->hostAddress;
     }
-    const ssize_t sent = ::sendto(d->socketFd, bytes.data(), bytes.size(), 0,
-                                  reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    const auto sent = ::sendto(d->socketFd, bytes.data(), static_cast<int>(bytes.size()), 0,
+                               reinterpret_cast<const sockaddr*>(&target), sizeof target);
     return sent >= 0 && static_cast<size_t>(sent) == bytes.size();
 }
 

@@ -4,8 +4,7 @@
 #define PLCPEER_P_H
 
 #include "plcpeer.h"
-
-#include <netinet/in.h>
+#include "toolsocket.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -24,9 +23,10 @@ public:
     void receiveOne();
     void closeAll();
 
-    int socketFd = -1;
-    int wakeRead = -1; // the destructor writes to wakeWrite to end poll() at once
-    int wakeWrite = -1;
+    vextool::Socket socketFd = vextool::kNoSocket;
+    // The destructor sends a datagram to this socket to end poll() at once.
+    vextool::Socket wakeSocket = vextool::kNoSocket;
+    sockaddr_in wakeAddress{};
     UdpEndpoint bound;
     std::thread thread;
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "simoptions.h"
 
-#include <arpa/inet.h>
+#include "toolsocket.h"
 
 #include <cerrno>
 #include <cmath>

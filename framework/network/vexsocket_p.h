@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+//
+// Not part of the public API: the system calls of a UDP socket, one implementation per platform
+// (vexsocket_posix.cpp, vexsocket_win.cpp), so that CvexUdp itself is written once.
+#ifndef VEXSOCKET_P_H
+#define VEXSOCKET_P_H
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <cerrno>
+#include <netinet/in.h>
+#endif
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Orrery {
+namespace vexsocket {
+
+#ifdef _WIN32
+using Native = SOCKET;
+constexpr Native invalid = INVALID_SOCKET;
+constexpr int addressNotAvailable = WSAEADDRNOTAVAIL;
+#else
+using Native = int;
+constexpr Native invalid = -1;
+constexpr int addressNotAvailable = EADDRNOTAVAIL;
+#endif
+
+// The system's code of the last failed call of this thread, for std::system_category().
+int lastError();
+
+// A non-blocking IPv4 UDP socket that child processes do not inherit. On Windows the ICMP "port
+// unreachable" of an earlier datagram is not reported by the next receive: a switched-off peer
+// must not break reception.
+Native openUdp();
+// With `exclusive` no other socket may share the port; without it, on Linux, other sockets that
+// also ask for sharing may (Windows binds exclusively always). A port that another program holds
+// fails on every platform.
+bool bind(Native socket, const sockaddr_in& local, bool exclusive, sockaddr_in* bound);
+void close(Native socket);
+// A second handle of the same socket, closed on its own.
+Native duplicate(Native socket);
+
+// Exact size of the next datagram without taking it, -1 when none waits.
+long long peekSize(Native socket);
+// -1 when nothing waits or on error.
+long long receiveFrom(Native socket, char* data, std::size_t capacity, sockaddr_in* sender);
+long long sendTo(Native socket, const char* data, std::size_t size, const sockaddr_in& peer);
+
+} // namespace vexsocket
+} // namespace Orrery
+
+#endif // VEXSOCKET_P_H
