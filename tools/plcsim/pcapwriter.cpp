@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "pcapwriter.h"
 
-#include <arpa/inet.h>
+#include "toolsocket.h"
+
+#ifdef VEXPLC_HAVE_PCAP
 #include <pcap/pcap.h>
-#include <sys/time.h>
+#endif
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
 
 namespace vexsim {
+
+#ifdef VEXPLC_HAVE_PCAP
 
 namespace {
 
@@ -93,7 +98,10 @@ void PcapWriter::write(const UdpEndpoint& from, const UdpEndpoint& to, const std
     std::string packet = ipUdpHead(from, to, kept);
     packet.append(payload, 0, kept);
     pcap_pkthdr header{};
-    gettimeofday(&header.ts, nullptr);
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count();
+    header.ts.tv_sec = static_cast<decltype(header.ts.tv_sec)>(micros / 1000000);
+    header.ts.tv_usec = static_cast<decltype(header.ts.tv_usec)>(micros % 1000000);
     header.caplen = static_cast<bpf_u_int32>(packet.size());
     header.len = header.caplen;
     std::lock_guard<std::mutex> lock(_d->mutex);
@@ -106,6 +114,24 @@ void PcapWriter::flush()
     std::lock_guard<std::mutex> lock(_d->mutex);
     pcap_dump_flush(_d->dumper);
 }
+
+#else
+
+// A build without libpcap (the Windows one) has no captures; asking for one is an input error.
+class PcapWriterPrivate {};
+
+PcapWriter::PcapWriter(const std::string& path)
+{
+    throw std::runtime_error("--pcap " + path + ": this build of plcsim has no libpcap");
+}
+
+PcapWriter::~PcapWriter() = default;
+
+void PcapWriter::write(const UdpEndpoint&, const UdpEndpoint&, const std::string&) {}
+
+void PcapWriter::flush() {}
+
+#endif
 
 uint32_t parseIpv4(const std::string& text)
 {
