@@ -69,11 +69,12 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
 {
     expect({"check", kCommon, "--items", kItems}, 0, "", {"Verdict: usable\n"});
     const std::string broken = write("broken.json", "[{\"Type\": {\"ID\": 7}}]");
-    expect({"check", broken}, 1,
-           "plchost: " + broken +
-               " is not usable: no protocol section ({\"Protocol\": {...}}): the source has no "
-               "endpoints and sets up no socket (and 1 more error, see the report)\n",
-           {"Verdict: not usable\n"});
+    expect(
+        {"check", broken}, 1,
+        "plchost: " + broken +
+            " is not usable: no usable protocol section ({\"Protocol\": {...}}): the source has no "
+            "endpoints and sets up no socket (and 1 more error, see the report)\n",
+        {"Verdict: not usable\n"});
     const std::string& dir = folder.path();
     expect({"check", dir}, 1,
            "plchost: " + dir + " is not usable: " + dir +
