@@ -3,6 +3,7 @@
 
 #include "datatypes.h"
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -167,7 +168,7 @@ std::string headLine(const ScreenFrame& frame, size_t columns)
 
 } // namespace
 
-LiveScreen::LiveScreen(int fd) : _fd(fd) {}
+LiveScreen::LiveScreen(int fd, int keyFd) : _fd(fd), _keyFd(keyFd) {}
 
 LiveScreen::~LiveScreen()
 {
@@ -179,7 +180,7 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     const MonitorView& view = *frame.view;
     const HostPlan& plan = *frame.plan;
     const size_t columns = static_cast<size_t>(std::max(20, frame.columns));
-    const size_t rows = static_cast<size_t>(std::max(1, frame.rows));
+    const size_t rows = static_cast<size_t>(std::max(1, frame.rows - !frame.prompt.empty()));
     std::vector<std::string> lines;
     lines.push_back(headLine(frame, columns));
     lines.push_back("Link: state " + std::to_string(view.lineStatus) + " = " +
@@ -207,12 +208,14 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     }
     if (lines.size() > rows)
         lines.resize(rows);
+    if (!frame.prompt.empty())
+        lines.push_back(frame.prompt.substr(0, columns));
     return lines;
 }
 
 void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double duration,
                       const std::vector<std::string>& events,
-                      const std::vector<std::string>& libraryLines)
+                      const std::vector<std::string>& libraryLines, const std::string& prompt)
 {
     ScreenFrame frame;
     frame.view = &view;
@@ -220,8 +223,11 @@ void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double dura
     frame.duration = duration;
     frame.events = events;
     frame.libraryLines = libraryLines;
+    frame.prompt = prompt;
     terminalSize(&frame.rows, &frame.columns);
     std::string text = _started ? "\x1b[H" : "\x1b[?25l\x1b[H\x1b[2J";
+    if (!_started)
+        takeKeyboard();
     _started = true;
     for (const std::string& line : render(frame))
         text += line + "\x1b[K\n";
@@ -229,10 +235,40 @@ void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double dura
     write(text);
 }
 
+void LiveScreen::takeKeyboard()
+{
+    termios settings{};
+    if (_keyFd < 0 || !isatty(_keyFd) || tcgetattr(_keyFd, &settings) != 0)
+        return;
+    _keyboard = settings;
+    // Each key arrives as it is pressed, unechoed; Ctrl-C still raises SIGINT.
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    tcsetattr(_keyFd, TCSANOW, &settings);
+}
+
+std::string LiveScreen::keys()
+{
+    std::string pressed;
+    while (_keyboard) {
+        pollfd input{_keyFd, POLLIN, 0};
+        char buffer[64];
+        const ssize_t n = ::poll(&input, 1, 0) > 0 ? ::read(_keyFd, buffer, sizeof buffer) : 0;
+        if (n <= 0)
+            break;
+        pressed.append(buffer, static_cast<size_t>(n));
+    }
+    return pressed;
+}
+
 void LiveScreen::finish()
 {
     if (_started)
         write("\x1b[?25h");
+    if (_keyboard)
+        tcsetattr(_keyFd, TCSANOW, &*_keyboard);
+    _keyboard.reset();
     _started = false;
 }
 
