@@ -180,7 +180,8 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     const MonitorView& view = *frame.view;
     const HostPlan& plan = *frame.plan;
     const size_t columns = static_cast<size_t>(std::max(20, frame.columns));
-    const size_t rows = static_cast<size_t>(std::max(1, frame.rows - !frame.prompt.empty()));
+    const int promptRows = frame.prompt.empty() ? 0 : 1;
+    const size_t rows = static_cast<size_t>(std::max(1, frame.rows - promptRows));
     std::vector<std::string> lines;
     lines.push_back(headLine(frame, columns));
     lines.push_back("Link: state " + std::to_string(view.lineStatus) + " = " +
