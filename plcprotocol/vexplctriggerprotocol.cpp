@@ -61,6 +61,13 @@ long long CvexPlcTriggerProtocol::triggerFeatureSize(const CvexParseTriggerFeatu
     return size;
 }
 
+long long CvexPlcTriggerProtocol::definitionSize(const CvexParseTrigger& trigger)
+{
+    return SettingsSize + triggerFeatureSize(trigger.startTrigger()) +
+           triggerFeatureSize(trigger.sendTrigger()) + triggerFeatureSize(trigger.stopTrigger()) +
+           IDListHeadSize + 4LL * static_cast<long long>(trigger.dataIDSet().array().size());
+}
+
 int CvexPlcTriggerProtocol::composeTriggerFeature(void* buffer, CvexParseTriggerFeature* feature,
                                                   int capacity)
 {
@@ -103,9 +110,7 @@ int CvexPlcTriggerProtocol::composeProtocol(CvexByteArray& out, const CvexByteAr
     const std::vector<unsigned int> ids = trigger->dataIDSet().array();
 
     // Sized before anything is written, so that an oversized definition touches nothing.
-    long long size = SettingsSize + IDListHeadSize + 4LL * static_cast<long long>(ids.size());
-    for (const CvexParseTriggerFeature& feature : features)
-        size += triggerFeatureSize(feature);
+    const long long size = definitionSize(*trigger);
     if (size > PayloadAreaSize) {
         CvexDiagnostic()
             << "CvexPlcTriggerProtocol::composeProtocol: trigger definition too large (" << size

@@ -7,6 +7,7 @@
 
 namespace Orrery {
 
+class CvexParseTrigger;
 class CvexParseTriggerFeature;
 
 // Trigger definitions (arg: CvexParseTrigger*) and the PLC's acknowledgement with its group ID.
@@ -29,6 +30,8 @@ public:
                               int capacity = PayloadAreaSize);
     // Bytes the encoding of `feature` takes.
     static long long triggerFeatureSize(const CvexParseTriggerFeature& feature);
+    // Payload bytes the definition of `trigger` takes; above PayloadAreaSize it is never sent.
+    static long long definitionSize(const CvexParseTrigger& trigger);
 };
 
 } // namespace Orrery

@@ -71,7 +71,7 @@ if ! report=$("$plchost" check "$common" --items "$items" 2>&1); then
 fi
 host_endpoint=$(sed -n 's/^ *Src  (this host): *//p' <<<"$report")
 plc_endpoint=$(sed -n 's/^ *Host (the PLC): *//p' <<<"$report")
-version=$(sed -n 's/^ *Protocol (section [0-9]*): version \([0-9]*\),.*/\1/p' <<<"$report")
+version=$(sed -n 's/^ *Protocol: version \([0-9]*\),.*/\1/p' <<<"$report")
 # With the count of trigger definitions plcsim notices a trigger download that stopped on a lost
 # acknowledgement, and asks for a fresh download instead of going on without the rest.
 triggers=$(sed -n 's/^ *Triggers: \([0-9]*\).*/\1/p' <<<"$report")

@@ -190,10 +190,12 @@ TEST_F(ComposeTest, TriggerEncodingNeverLeavesItsArea)
     trigger.setDataIDSet(ids);
     CvexByteArray out;
     EXPECT_EQ(protocol.composeProtocol(out, {}, &trigger), 1468);
+    EXPECT_EQ(CvexPlcTriggerProtocol::definitionSize(trigger), 1458);
     ids.setArray(std::vector<unsigned int>(361, 1));
     trigger.setDataIDSet(ids);
     out = "untouched";
     const vextest::StdoutCapture capture;
+    EXPECT_EQ(CvexPlcTriggerProtocol::definitionSize(trigger), 1462);
     EXPECT_EQ(protocol.composeProtocol(out, {}, &trigger), 0);
     EXPECT_EQ(out, CvexByteArray("untouched"));
     EXPECT_EQ(capture.text(), "CvexPlcTriggerProtocol::composeProtocol: trigger definition too "

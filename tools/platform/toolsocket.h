@@ -65,6 +65,12 @@ inline bool interrupted()
     return false;
 }
 
+// The last call failed because the address is not one of this machine's.
+inline bool addressNotAvailable()
+{
+    return ::WSAGetLastError() == WSAEADDRNOTAVAIL;
+}
+
 // The texts Linux gives for the errors a user meets, so that messages read the same everywhere.
 inline std::string socketErrorText()
 {
@@ -103,6 +109,11 @@ inline int pollSockets(pollfd* fds, unsigned long count, int timeoutMs)
 inline bool interrupted()
 {
     return errno == EINTR;
+}
+
+inline bool addressNotAvailable()
+{
+    return errno == EADDRNOTAVAIL;
 }
 
 inline std::string socketErrorText()

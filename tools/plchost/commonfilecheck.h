@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-// `plchost check`: reads a common file, explains every section and every problem, and lets the
-// library's own configuration records decide whether the file is usable. Also the gate through
-// which `run` and the one-shot commands load their configuration. Use from one thread.
+// `plchost check`: reads a common file through the library's parser, lists what the parser
+// refused or skipped, summarises the records it built and judges them for what only a host can
+// know (its own addresses, field widths on the wire, packet sizes, the item dictionary). Also the
+// gate through which `run` and the one-shot commands load their configuration. Use from one
+// thread.
 #ifndef PLCHOST_COMMONFILECHECK_H
 #define PLCHOST_COMMONFILECHECK_H
-
-#include "commonfilewalk.h"
 
 #include <memory>
 #include <ostream>
@@ -14,12 +14,20 @@
 
 namespace Orrery {
 class CvexParsePlcCommon;
-}
+class CvexParseTriggerFeature;
+} // namespace Orrery
 
 namespace plchost {
 
 class ItemDictionary;
 struct HostPlan;
+
+struct Problem {
+    enum Severity { Error, Warning };
+    Severity severity = Error;
+    std::string where; // "trigger group 5", "protocol, \"Host\"", or empty for the file
+    std::string what;
+};
 
 class CommonFileCheck {
 public:
@@ -39,8 +47,6 @@ public:
     const std::vector<Problem>& problems() const { return _problems; }
     int errorCount() const;
     int warningCount() const;
-    // What the walk found; meaningful when the file was valid JSON.
-    const CommonFileWalk& walk() const { return _walk; }
     // The library's reading of the file; null until run().
     const Orrery::CvexParsePlcCommon* config() const { return _config.get(); }
 
@@ -49,11 +55,25 @@ public:
     // Only the problems, one "error: ..." or "warning: ..." line each.
     void printProblems(std::ostream& out, bool errorsOnly) const;
 
+    // "1001-1020, 1031" for a list of IDs.
+    static std::string describeIDs(const std::vector<unsigned int>& ids);
+
 private:
-    void askLibrary();
+    void error(const std::string& where, const std::string& what);
+    void warning(const std::string& where, const std::string& what);
+    void checkRecords();
+    void checkProtocol();
     // What only the host can judge about the endpoints: a "Src" that is the "Host", or that
     // this machine does not have.
     void checkEndpoints(const HostPlan& plan);
+    void checkLineStatus();
+    void checkActual();
+    void checkMoldSet();
+    void checkTriggers();
+    void checkConditionTypes(const std::string& where, const char* phase,
+                             const Orrery::CvexParseTriggerFeature& feature);
+    void checkDuplicates(const std::string& where, const std::vector<unsigned int>& ids);
+    void checkItemTypes(const ItemDictionary& items, const std::string& where);
     void printSections(std::ostream& out) const;
     // What the library's parser noted while reading, each with its line and JSON pointer.
     void printLibraryIssues(std::ostream& out) const;
@@ -61,7 +81,6 @@ private:
     std::string _path;
     bool _readable = false;
     bool _usable = false;
-    CommonFileWalk _walk;
     std::vector<Problem> _problems;
     std::unique_ptr<Orrery::CvexParsePlcCommon> _config;
 };

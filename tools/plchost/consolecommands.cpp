@@ -44,7 +44,10 @@ void split(const std::string& line, std::string* command, std::string* argument)
 
 } // namespace
 
-ConsoleCommands::ConsoleCommands(const ItemDictionary& items, int fd) : _items(items), _fd(fd) {}
+ConsoleCommands::ConsoleCommands(const ItemDictionary& items, int fd)
+    : _items(items), _fd(fd), _open(fd >= 0)
+{
+}
 
 std::vector<std::string> ConsoleCommands::read()
 {

@@ -22,6 +22,7 @@ class ItemDictionary;
 
 class ConsoleCommands {
 public:
+    // `fd` < 0: commands come only through take().
     ConsoleCommands(const ItemDictionary& items, int fd);
 
     // Takes what arrived on the input; returns lines about commands it could not read.
@@ -40,7 +41,7 @@ private:
 
     const ItemDictionary& _items;
     int _fd;
-    bool _open = true;
+    bool _open;
     std::string _partial;
     std::deque<std::string> _waiting;
     std::set<unsigned int> _uploads; // IDs whose value is awaited

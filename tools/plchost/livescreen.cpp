@@ -4,8 +4,10 @@
 #include "datatypes.h"
 
 #ifdef _WIN32
+#include <conio.h>
 #include <windows.h>
 #else
+#include <poll.h>
 #include <sys/ioctl.h>
 #endif
 #include <unistd.h>
@@ -171,7 +173,7 @@ std::string headLine(const ScreenFrame& frame, size_t columns)
 
 } // namespace
 
-LiveScreen::LiveScreen(int fd) : _fd(fd) {}
+LiveScreen::LiveScreen(int fd, int keyFd) : _fd(fd), _keyFd(keyFd) {}
 
 LiveScreen::~LiveScreen()
 {
@@ -183,7 +185,8 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     const MonitorView& view = *frame.view;
     const HostPlan& plan = *frame.plan;
     const size_t columns = static_cast<size_t>(std::max(20, frame.columns));
-    const size_t rows = static_cast<size_t>(std::max(1, frame.rows));
+    const int promptRows = frame.prompt.empty() ? 0 : 1;
+    const size_t rows = static_cast<size_t>(std::max(1, frame.rows - promptRows));
     std::vector<std::string> lines;
     lines.push_back(headLine(frame, columns));
     lines.push_back("Link: state " + std::to_string(view.lineStatus) + " = " +
@@ -211,12 +214,14 @@ std::vector<std::string> LiveScreen::render(const ScreenFrame& frame)
     }
     if (lines.size() > rows)
         lines.resize(rows);
+    if (!frame.prompt.empty())
+        lines.push_back(frame.prompt.substr(0, columns));
     return lines;
 }
 
 void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double duration,
                       const std::vector<std::string>& events,
-                      const std::vector<std::string>& libraryLines)
+                      const std::vector<std::string>& libraryLines, const std::string& prompt)
 {
     ScreenFrame frame;
     frame.view = &view;
@@ -224,8 +229,11 @@ void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double dura
     frame.duration = duration;
     frame.events = events;
     frame.libraryLines = libraryLines;
+    frame.prompt = prompt;
     terminalSize(&frame.rows, &frame.columns);
     std::string text = _started ? "\x1b[H" : "\x1b[?25l\x1b[H\x1b[2J";
+    if (!_started)
+        takeKeyboard();
     _started = true;
     for (const std::string& line : render(frame))
         text += line + "\x1b[K\n";
@@ -233,10 +241,70 @@ void LiveScreen::draw(const MonitorView& view, const HostPlan& plan, double dura
     write(text);
 }
 
+#ifdef _WIN32
+void LiveScreen::takeKeyboard()
+{
+    DWORD mode = 0;
+    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (_keyFd < 0 || !::GetConsoleMode(input, &mode))
+        return;
+    _keyboard = mode;
+    ::SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT));
+}
+
+std::string LiveScreen::keys()
+{
+    std::string pressed;
+    while (_keyboard && _kbhit())
+        pressed += static_cast<char>(_getch());
+    return pressed;
+}
+
+void LiveScreen::restoreKeyboard()
+{
+    ::SetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), static_cast<DWORD>(*_keyboard));
+}
+#else
+void LiveScreen::takeKeyboard()
+{
+    termios settings{};
+    if (_keyFd < 0 || !isatty(_keyFd) || tcgetattr(_keyFd, &settings) != 0)
+        return;
+    _keyboard = settings;
+    // Each key arrives as it is pressed, unechoed; Ctrl-C still raises SIGINT.
+    settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    tcsetattr(_keyFd, TCSANOW, &settings);
+}
+
+std::string LiveScreen::keys()
+{
+    std::string pressed;
+    while (_keyboard) {
+        pollfd input{_keyFd, POLLIN, 0};
+        char buffer[64];
+        const ssize_t n = ::poll(&input, 1, 0) > 0 ? ::read(_keyFd, buffer, sizeof buffer) : 0;
+        if (n <= 0)
+            break;
+        pressed.append(buffer, static_cast<size_t>(n));
+    }
+    return pressed;
+}
+
+void LiveScreen::restoreKeyboard()
+{
+    tcsetattr(_keyFd, TCSANOW, &*_keyboard);
+}
+#endif
+
 void LiveScreen::finish()
 {
     if (_started)
         write("\x1b[?25h");
+    if (_keyboard)
+        restoreKeyboard();
+    _keyboard.reset();
     _started = false;
 }
 

@@ -248,10 +248,11 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
     if (_plain)
         say("running " + _options.commonFile + " with " + _options.itemsFile + " " +
             (_options.duration > 0 ? "for " + secondsText(_options.duration) : "until Ctrl-C"));
-    LiveScreen screen(STDOUT_FILENO);
-    // In plain mode standard input takes one-shot commands; the live screen owns the terminal.
-    ConsoleCommands commands(_items, STDIN_FILENO);
-    _commands = _plain ? &commands : nullptr;
+    // One-shot commands come as lines on standard input in plain mode, and through the live
+    // screen's prompt otherwise, which then reads the keyboard.
+    LiveScreen screen(STDOUT_FILENO, _plain ? -1 : STDIN_FILENO);
+    ConsoleCommands commands(_items, _plain ? STDIN_FILENO : -1);
+    _commands = &commands;
     const auto started = std::chrono::steady_clock::now();
     auto elapsed = [&] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -262,6 +263,7 @@ void RunCommand::watch(HostSession& session, HostMonitor& monitor, LibraryLines&
         const bool last = g_stopSignal != 0 || _outputClosed ||
                           (_options.duration > 0 && now >= _options.duration);
         passLibraryLines(libraryLines);
+        takeKeys(screen, now);
         takeEvents(session, monitor, now);
         if (!_plain && (last || tick % kPollsPerFrame == 0))
             drawScreen(monitor, screen);
@@ -319,6 +321,17 @@ void RunCommand::takeEvents(HostSession& session, HostMonitor& monitor, double n
         write(stamp, JsonLines::curve(stamp, curves[_curvesWritten]), true, false);
 }
 
+void RunCommand::takeKeys(LiveScreen& screen, double now)
+{
+    for (const char key : screen.keys()) {
+        const std::optional<std::string> line = _prompt.feed(key);
+        if (!line || line->find_first_not_of(' ') == std::string::npos)
+            continue;
+        show({"command: " + *line}, now);
+        show(_commands->take(*line), now);
+    }
+}
+
 void RunCommand::say(const std::string& line)
 {
     const std::string stamp = wallClockStamp();
@@ -361,7 +374,7 @@ void RunCommand::drawScreen(HostMonitor& monitor, LiveScreen& screen)
 {
     screen.draw(monitor.view(), _plan, _options.duration,
                 {_recentEvents.begin(), _recentEvents.end()},
-                {_libraryLines.begin(), _libraryLines.end()});
+                {_libraryLines.begin(), _libraryLines.end()}, _prompt.row());
 }
 
 } // namespace plchost

@@ -7,6 +7,7 @@
 #define PLCHOST_RUNCOMMAND_H
 
 #include "commandline.h"
+#include "commandprompt.h"
 #include "hostplan.h"
 #include "itemdictionary.h"
 
@@ -41,6 +42,8 @@ private:
     void passLibraryLines(LibraryLines& libraryLines);
     // Takes the source's events and counters and polls what it stored.
     void takeEvents(HostSession& session, HostMonitor& monitor, double now);
+    // Takes what was typed on the live screen; a finished prompt line becomes a command.
+    void takeKeys(LiveScreen& screen, double now);
     void drawScreen(HostMonitor& monitor, LiveScreen& screen);
     // One line of plchost's own, time-stamped, to standard output and the log.
     void say(const std::string& line);
@@ -59,7 +62,8 @@ private:
     std::ofstream _log;
     std::set<unsigned int> _shownIDs; // empty: every value
     size_t _curvesWritten = 0;
-    ConsoleCommands* _commands = nullptr; // while the run watches, in plain mode
+    ConsoleCommands* _commands = nullptr; // while the run watches
+    CommandPrompt _prompt;
     std::deque<std::string> _recentEvents;
     std::deque<std::string> _libraryLines;
 };

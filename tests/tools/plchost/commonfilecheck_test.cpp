@@ -76,98 +76,138 @@ TEST(CommonFileCheck, ValidFileIsSummarisedSectionBySection)
 {
     const std::string text = report(kValidFile);
     for (const char* line : {
-             "  Protocol (section 1): version 2, private word 5\n",
+             "  Protocol: version 2, private word 5\n",
              "    Src  (this host): 127.0.0.1:30001\n",
              "    Host (the PLC):   127.0.0.1:30002\n",
-             "  Line status (section 2): cycle time 3000 ms: a request every 1000 ms, offline "
-             "after 3000 ms without a datagram\n",
-             "  Actual values (section 3): cycle time 200 ms, 3 IDs (1001-1003)\n",
+             "  Line status: cycle time 3000 ms: a request every 1000 ms, offline after 3000 ms "
+             "without a datagram\n",
+             "  Actual values: cycle time 200 ms, 3 IDs (1001-1003)\n",
              "    block 1: 2 IDs (2001-2002), sent at start-up in 1 pack(s) of at most 50\n",
-             "    group 5 (section 5): 1 data ID (4101), parameter sets start 1 / send 0 / stop 0, "
-             "46-byte packet\n",
+             "    group 5: 1 data ID (4101), parameter sets start 1 / send 0 / stop 0, 36-byte "
+             "definition\n",
              "Problems: none\nVerdict: usable\n",
          })
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
 }
 
-TEST(CommonFileCheck, BrokenFilesNameTheRecordAndWhy)
+// One row: a file holding one fault, the line of the report that names it, and the verdict.
+struct BrokenFile {
+    std::string content;
+    std::string line;
+    bool usable;
+};
+
+void expectReported(const BrokenFile& row)
+{
+    const std::string text = report(row.content);
+    EXPECT_NE(text.find("  " + row.line + "\n"), std::string::npos) << row.line << "\nin\n" << text;
+    EXPECT_NE(text.find(row.usable ? kUsable : kNotUsable), std::string::npos) << text;
+}
+
+TEST(CommonFileCheck, WhatOnlyTheHostCanJudgeIsNamedWithItsRecord)
 {
     const std::string host =
         ",\n                \"Host\": {\"IP\": \"127.0.0.1\", \"Port\": 30002}";
-    const std::string typeSeven = "{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}}";
-    // Each file holds one problem (one line of the problem list): an error makes it unusable.
-    const std::pair<std::string, std::string> rows[] = {
+    const BrokenFile rows[] = {
         {replaced(host, ""),
-         "error: section 1 (protocol): no \"Host\" endpoint (the PLC's address): the source sets "
-         "up no socket and never talks to the PLC"},
-        {replaced("[1001, 1002, 1003]", "[]"),
-         "error: section 3 (actual values): \"DataIDList\" is empty; the actual-value "
-         "subscription is never sent"},
-        {replaced("[1001, 1002, 1003]", "[1001, -2]"),
-         "error: section 3 (actual values): \"DataIDList\" element 2 is the number -2, not an "
-         "unsigned integer, so the list is invalid; the actual-value subscription is never sent"},
-        {replaced("[1, 2.5]", "[1, \"x\"]"),
-         "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: \"Params\" "
-         "element 2 is a string, not a 32-bit number: the library prints \"Data Type Convert "
-         "Error .....\" and sends only the 1 parameter(s) before it"},
-        {replaced("[1, 2.5]", "[1, 5000000000]"),
-         "error: section 5 (trigger definition), \"StartTrigger\" set 1, condition 1: \"Params\" "
-         "element 2 is an integer that needs more than 32 bits, not a 32-bit number: the library "
-         "prints \"Data Type Convert Error .....\" and sends only the 1 parameter(s) before it"},
+         "error: protocol, \"Host\": no usable endpoint (the PLC's address): the source sets up "
+         "no socket and never talks to the PLC",
+         false},
         {replaced("\"DataIDList\": [4101]", "\"DataIDList\": " + idList(4101, 400)),
-         "error: section 5 (trigger definition): the definition of group 5 would be a 1642-byte "
-         "packet, more than the 1460 bytes of one datagram; it is never sent and the trigger "
-         "download stops here"},
+         "error: trigger group 5: the definition would take 1632 bytes, more than the 1460 of one "
+         "datagram; it is never sent and the trigger download stops here",
+         false},
         {replaced("\"Port\": 30002", "\"Port\": 30001"),
          "error: \"Src\": 127.0.0.1:30001 is also the \"Host\" endpoint: the source would talk "
-         "to itself, not to the PLC"},
+         "to itself, not to the PLC",
+         false},
         {replaced("\"IP\": \"127.0.0.1\", \"Port\": 30001",
                   "\"IP\": \"192.0.2.1\", \"Port\": 30001"),
          "error: \"Src\": \"IP\" 192.0.2.1 is not an address of this machine: the source cannot "
-         "bind it"},
+         "bind it",
+         false},
         {replaced("\"Port\": 30002", "\"Port\": 70000"),
-         "error: section 1 (protocol), \"Host\": \"Port\" 70000 is above 65535; the library would "
-         "use its low 16 bits, 4464"},
+         "error: protocol, \"Host\": \"Port\" 70000 is above 65535; the library would use its "
+         "low 16 bits, 4464",
+         false},
+        {replaced("\"Port\": 30001", "\"Port\": 0"),
+         "warning: protocol, \"Src\": \"Port\" 0 lets the system pick a port, which the PLC "
+         "cannot know",
+         true},
         {replaced("\"IP\": \"127.0.0.1\", \"Port\": 30002",
                   "\"IP\": \"plc.local\", \"Port\": 30002"),
-         "error: section 1 (protocol), \"Host\": \"IP\" \"plc.local\" is not a dotted IPv4 "
-         "address"},
-        {replaced(typeSeven, "{\"Type\": {\"CycleTime\": 3000}}"),
-         "error: section 2: \"Type\" must be an object holding the section code \"ID\", not an "
-         "object without \"ID\"; the library rejects the whole file here"},
-        {replaced("[\n  {\"Protocol\"", "[5,\n  {\"Protocol\""),
-         "error: section 1: is the number 5, not an object; the library rejects the whole file "
-         "here"},
-        {replaced(typeSeven + ",", ""),
-         "error: no line status section (\"Type\" ID 7): no line status request is ever sent, so "
-         "the PLC never asks for the mold set and the link never comes up"},
+         "error: protocol, \"Host\": \"IP\" \"plc.local\" is not a dotted IPv4 address", false},
+        {replaced("{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}},", ""),
+         "error: no usable line status section (\"Type\" ID 7): no line status request is ever "
+         "sent, so the PLC never asks for the mold set and the link never comes up",
+         false},
         {replaced("{\"Type\": 1, \"DataIDList\": [2001", "{\"Type\": 2, \"DataIDList\": [2001"),
-         "error: section 4 (mold set): no usable mold block with \"Type\" 1, the block downloaded "
-         "at start-up; the link never reaches state 3"},
-        {replaced("[{\"Type\": 1, \"DataIDList\": [2001, 2002]}]", "{}"),
-         "error: section 4 (mold set): \"MoldList\" must be an array of mold block objects, not "
-         "an object; the mold set record is invalid"},
+         "error: no usable mold block with \"Type\" 1, the block downloaded at start-up; the link "
+         "never reaches state 3",
+         false},
         {replaced("\"GroupID\": 5", "\"GroupID\": 70000"),
-         "error: section 5 (trigger definition): \"GroupID\" 70000 is above 65535; the PLC "
-         "acknowledges 16 bits only, so this definition would be sent again forever"},
-        {replaced("\"CycleTime\": 3000", "\"Cycletime\": 3000"),
-         "warning: section 2 (line status): unknown key \"Cycletime\" is ignored (keys are "
-         "case-sensitive)"},
-        {replaced(typeSeven, "{\"Type\": {\"ID\": 7}, \"CycleTime\": 3000}"),
-         "warning: section 2: key \"CycleTime\" beside \"Type\" is ignored; a section's keys "
-         "belong inside the \"Type\" object"},
-        {replaced("[\n  {\"Protocol\"", "[{\"Type\": {\"ID\": 3}},\n  {\"Protocol\""),
-         "warning: section 1: section code 3 is not one of 1, 7, 9 or 17; the section is ignored"},
+         "error: trigger group 70000: \"GroupID\" 70000 is above 65535; the PLC acknowledges 16 "
+         "bits only, so this definition would be sent again forever",
+         false},
+        {replaced("\"GroupID\": 5", "\"GroupID\": 5, \"OutTime\": 65536"),
+         "warning: trigger group 5: \"OutTime\" 65536 travels cut to 16 bits: 0", true},
         {replaced("[1001, 1002, 1003]", idList(1001, 51)),
-         "warning: section 3 (actual values): \"DataIDList\" holds 51 IDs; only the first 50 are "
-         "requested and every reply is reported as \"Actual Update MayBe Failed\""}};
-    for (const auto& [file, problem] : rows) {
-        const std::string text = report(file);
-        EXPECT_NE(text.find("  " + problem + "\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(problem.rfind("error", 0) == 0 ? kNotUsable : kUsable),
-                  std::string::npos)
-            << text;
-    }
+         "warning: actual values: \"DataIDList\" holds 51 IDs; only the first 50 are requested "
+         "and every reply is reported as \"Actual Update MayBe Failed\"",
+         true},
+        {replaced("[1001, 1002, 1003]", "[]"),
+         "warning: no usable actual value section (\"Type\" ID 1 with a \"DataIDList\"): no "
+         "actual values are requested",
+         true},
+        // Outside the known tables: data type codes 1 to 9, condition types in 16 bits.
+        {replaced("[2001, 2002]", "[2001, 2002], \"DataTypeList\": [4, 12]"),
+         "error: mold block 1: \"DataTypeList\" entry 2 is 12, not a data type code (1 to 9): "
+         "the PLC cannot read its value",
+         false},
+        {replaced("{\"Type\": 1, \"Params\"", "{\"Type\": 70000, \"Params\""),
+         "error: trigger group 5, \"StartTrigger\" set 1: condition type 70000 is not a condition "
+         "type (1 to 65535)",
+         false},
+        {replaced("{\"Type\": 1, \"Params\"", "{\"Params\""),
+         "error: trigger group 5, \"StartTrigger\" set 1: condition type 0 is not a condition "
+         "type (1 to 65535)",
+         false},
+        // Duplicate IDs in each kind of list.
+        {replaced("[1001, 1002, 1003]", "[1001, 1002, 1001, 1002]"),
+         "warning: actual values: \"DataIDList\" names 2 IDs more than once: 1001-1002", true},
+        {replaced("[2001, 2002]", "[2001, 2002, 2002]"),
+         "warning: mold block 1: \"DataIDList\" names 1 ID more than once: 2002", true},
+        {replaced("[4101]", "[4101, 4101]"),
+         "warning: trigger group 5: \"DataIDList\" names 1 ID more than once: 4101", true},
+        {replaced("[2001, 2002]", "[2001, 2002], \"DataStateList\": [1]"),
+         "warning: mold block 1: \"DataStateList\" has 1 entries for 2 IDs", true}};
+    for (const BrokenFile& row : rows)
+        expectReported(row);
+}
+
+TEST(CommonFileCheck, WhatTheLibraryRefusesIsListedWithItsLineAndPointer)
+{
+    const std::string typeSeven = "{\"Type\": {\"ID\": 7, \"CycleTime\": 3000}}";
+    const std::string refused =
+        "error: the library refuses the file as a whole (its parser's notes above say where)";
+    const BrokenFile rows[] = {
+        {replaced(typeSeven, "{\"Type\": {\"CycleTime\": 3000}}"),
+         "FILE:5: /1/Type: \"Type\" is not an object with an \"ID\"; the file is refused", false},
+        {replaced(typeSeven, "{\"Type\": {\"CycleTime\": 3000}}"), refused, false},
+        {replaced("[\n  {\"Protocol\"", "[5,\n  {\"Protocol\""),
+         "FILE:1: /0: section is not an object; the file is refused", false},
+        {replaced("[{\"Type\": 1, \"DataIDList\": [2001, 2002]}]", "{}"),
+         "FILE:7: /3/Type/MoldList: \"MoldList\" is not a list; the mold set is refused", false},
+        {replaced("\"CycleTime\": 3000", "\"Cycletime\": 3000"),
+         "FILE:5: /1/Type/Cycletime: unknown key \"Cycletime\"; ignored", true},
+        {replaced("[\n  {\"Protocol\"", "[{\"Type\": {\"ID\": 3}},\n  {\"Protocol\""),
+         "FILE:1: /0/Type/ID: unknown section ID 3; ignored", true},
+        {replaced("[1, 2.5]", "[1, \"x\"]"),
+         "FILE:9: /4/Type/StartTrigger/0/Condition/0/Params/1: not a number; the list ends "
+         "before it and is refused",
+         true}};
+    for (const BrokenFile& row : rows)
+        expectReported(row);
 }
 
 TEST(CommonFileCheck, TheLibrarysOwnRefusalsAreListedWithTheirLine)
@@ -199,7 +239,8 @@ TEST(CommonFileCheck, UnreadableFileOrBadJsonIsNamedWithLineAndColumn)
 
 TEST(CommonFileCheck, ItemsMustGiveEveryMoldSetIDAValue)
 {
-    const std::string few = report(kValidFile, R"([
+    const std::string few =
+        report(replaced("[2001, 2002]", "[2001, 2002], \"DataTypeList\": [4, 5]"), R"([
       {"ID": 2001, "Name": "Stage 1 position", "DataType": 4, "Value": 10},
       {"ID": 2002, "Name": "Stage 1 time", "DataType": 6},
       {"ID": 4101, "Name": "Reject counter", "DataType": 5}
@@ -215,6 +256,8 @@ TEST(CommonFileCheck, ItemsMustGiveEveryMoldSetIDAValue)
                  "triggered values are not stored\n"},
           {&few, "  warning: ITEMS: actual ID 1003 is not in the item dictionary and is shown "
                  "by number\n"},
+          {&few, "  error: ITEMS: ID 2002 (Stage 1 time) has data type 6, but \"DataTypeList\" "
+                 "of mold block 1 gives 5\n"},
           {&few, kNotUsable},
           {&many, "  error: ITEMS: 120 mold set IDs are not in the item dictionary, so their "
                   "packs would be sent again forever: 2001-2120\n"},

@@ -129,4 +129,17 @@ TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
         EXPECT_TRUE(has(wide, start)) << start;
 }
 
+// The prompt keeps the last row, cut to the width, whatever the rest of the frame needs.
+TEST_F(LiveScreenTest, ThePromptTakesTheLastRow)
+{
+    busy();
+    _frame.rows = 23;
+    _frame.columns = 40;
+    _frame.prompt = "command> download Injection stage 1 pressure=812.5_";
+    const auto lines = plchost::LiveScreen::render(_frame);
+    ASSERT_EQ(lines.size(), 23u);
+    EXPECT_EQ(lines.back(), "command> download Injection stage 1 pres");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.back()), 1);
+}
+
 } // namespace

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <set>
@@ -69,11 +71,12 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
 {
     expect({"check", kCommon, "--items", kItems}, 0, "", {"Verdict: usable\n"});
     const std::string broken = write("broken.json", "[{\"Type\": {\"ID\": 7}}]");
-    expect({"check", broken}, 1,
-           "plchost: " + broken +
-               " is not usable: no protocol section ({\"Protocol\": {...}}): the source has no "
-               "endpoints and sets up no socket (and 1 more error, see the report)\n",
-           {"Verdict: not usable\n"});
+    expect(
+        {"check", broken}, 1,
+        "plchost: " + broken +
+            " is not usable: no usable protocol section ({\"Protocol\": {...}}): the source has no "
+            "endpoints and sets up no socket (and 1 more error, see the report)\n",
+        {"Verdict: not usable\n"});
     const std::string& dir = folder.path();
     expect({"check", dir}, 1,
            "plchost: " + dir + " is not usable: " + dir +
@@ -348,6 +351,33 @@ TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
           "plchost: Screw speed (ID 1014) = ", "plchost: action 5: state 1 (0x00000001)\n",
           "plchost: actual values flowing after "})
         EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
+}
+
+// On a terminal the same commands come through the live screen's prompt. `script` gives the run
+// a pseudo-terminal whose keyboard is the pipe; the keys may arrive before the link is up.
+TEST_F(Plchost, TheLiveScreensPromptTakesTheSameCommands)
+{
+    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
+                                    endpoint(ports[0]), "--items", kItems, "--duration", "30"});
+    const std::string run = std::string(PLCHOST_BINARY) + " run '" + common + "' --items '" +
+                            kItems + "' --out '" + out + "' --duration 5";
+    const auto result = vextest::runProcess(
+        {"bash", "-c",
+         "printf ':upload 2001\\r:frob\\r:action 5\\x1b:action 5\\r' | script -qfec \"" + run +
+             "\" /dev/null"},
+        60s);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::ifstream logFile(out + "/plchost.log");
+    const std::string log{std::istreambuf_iterator<char>(logFile), {}};
+    for (const char* part :
+         {"plchost: command: upload 2001\n",
+          "plchost: \"frob\" is not a command (upload ID|NAME, download ID|NAME=VALUE, action "
+          "CODE)\n",
+          "plchost: Injection stage 1 position (ID 2001) = 21222\n",
+          "plchost: action 5: state 1 (0x00000001)\n"})
+        EXPECT_NE(log.find(part), std::string::npos) << part << "\nin\n" << log;
+    // Escape dropped the first "action 5": the PLC was asked once.
+    EXPECT_EQ(log.find("command: action 5\n"), log.rfind("command: action 5\n")) << log;
 }
 
 } // namespace
