@@ -9,8 +9,7 @@
 #include "vexabstractcommsource.h"
 #include "vexdbstoragefactory.h"
 
-#include <poll.h>
-#include <unistd.h>
+#include "toolconsole.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,16 +52,13 @@ std::vector<std::string> ConsoleCommands::read()
 {
     std::vector<std::string> lines;
     while (_open) {
-        pollfd input{_fd, POLLIN, 0};
-        if (::poll(&input, 1, 0) <= 0)
-            break;
-        char buffer[4096];
-        const ssize_t n = ::read(_fd, buffer, sizeof buffer);
-        if (n <= 0) {
+        bool ended = false;
+        const std::string input = vextool::pendingInput(_fd, &ended);
+        if (ended)
             _open = false; // end of input: the run goes on without commands
+        if (input.empty())
             break;
-        }
-        _partial.append(buffer, static_cast<size_t>(n));
+        _partial += input;
         for (size_t end; (end = _partial.find('\n')) != std::string::npos;) {
             const std::vector<std::string> more = take(_partial.substr(0, end));
             lines.insert(lines.end(), more.begin(), more.end());

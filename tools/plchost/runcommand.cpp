@@ -10,7 +10,8 @@
 #include "librarylines.h"
 #include "livescreen.h"
 
-#include <poll.h>
+#include "toolconsole.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,9 @@
 namespace plchost {
 
 namespace {
+
+// What a shell reports for a program ended by SIGPIPE, on every system.
+constexpr int kClosedOutputExit = 141;
 
 volatile std::sig_atomic_t g_stopSignal = 0;
 
@@ -106,11 +110,9 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
-// A pipe whose reader has gone shows as an error on the writing end before anything is written.
 bool outputGone()
 {
-    pollfd out{STDOUT_FILENO, POLLOUT, 0};
-    return ::poll(&out, 1, 0) > 0 && (out.revents & (POLLERR | POLLHUP)) != 0;
+    return vextool::outputGone(STDOUT_FILENO);
 }
 
 bool prepareFolder(const std::string& folder)
@@ -219,7 +221,7 @@ int RunCommand::execute()
     if (g_stopSignal != 0)
         return 128 + g_stopSignal;
     if (_outputClosed)
-        return 128 + SIGPIPE;
+        return kClosedOutputExit;
     return monitor.view().onlineAt < 0 ? 1 : 0;
 }
 
