@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace Orrery {
 namespace vexsocket {
@@ -28,8 +29,10 @@ constexpr Native invalid = -1;
 constexpr int addressNotAvailable = EADDRNOTAVAIL;
 #endif
 
-// The system's code of the last failed call of this thread, for std::system_category().
+// The system's code of the last failed call of this thread, and its text as Linux words it, so
+// that a diagnostic line reads the same on both systems.
 int lastError();
+std::string errorText(int code);
 
 // A non-blocking IPv4 UDP socket that child processes do not inherit. On Windows the ICMP "port
 // unreachable" of an earlier datagram is not reported by the next receive: a switched-off peer

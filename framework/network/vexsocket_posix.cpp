@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace Orrery {
@@ -12,6 +13,11 @@ namespace vexsocket {
 int lastError()
 {
     return errno;
+}
+
+std::string errorText(int code)
+{
+    return std::system_category().message(code);
 }
 
 Native openUdp()

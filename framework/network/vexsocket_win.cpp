@@ -5,6 +5,7 @@
 #include <ws2tcpip.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace Orrery {
@@ -39,6 +40,24 @@ void ignorePortUnreachable(Native socket)
 int lastError()
 {
     return ::WSAGetLastError();
+}
+
+std::string errorText(int code)
+{
+    switch (code) {
+    case WSAEADDRINUSE:
+        return "Address already in use";
+    case WSAEADDRNOTAVAIL:
+        return "Cannot assign requested address";
+    case WSAEACCES:
+        return "Permission denied";
+    case WSAEHOSTUNREACH:
+        return "No route to host";
+    case WSAENETUNREACH:
+        return "Network is unreachable";
+    default:
+        return "Winsock error " + std::to_string(code);
+    }
 }
 
 Native openUdp()

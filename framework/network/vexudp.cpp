@@ -6,8 +6,6 @@
 
 #include <asio/post.hpp>
 
-#include <system_error>
-
 namespace Orrery {
 
 namespace {
@@ -338,7 +336,7 @@ int CvexUdp::error() const
 std::string CvexUdp::errorString() const
 {
     const int error = d_udp->error();
-    return error == 0 ? std::string() : std::system_category().message(error);
+    return error == 0 ? std::string() : vexsocket::errorText(error);
 }
 
 CvexAddress CvexUdp::localAddress() const

@@ -181,8 +181,12 @@ TEST(CommonFileCheck, WhatOnlyTheHostCanJudgeIsNamedWithItsRecord)
          "warning: trigger group 5: \"DataIDList\" names 1 ID more than once: 4101", true},
         {replaced("[2001, 2002]", "[2001, 2002], \"DataStateList\": [1]"),
          "warning: mold block 1: \"DataStateList\" has 1 entries for 2 IDs", true}};
-    for (const BrokenFile& row : rows)
+    for (const BrokenFile& row : rows) {
+        // wine binds any address, so it cannot tell a foreign one.
+        if (vextest::runningUnderWine() && row.line.find("192.0.2.1") != std::string::npos)
+            continue;
         expectReported(row);
+    }
 }
 
 TEST(CommonFileCheck, WhatTheLibraryRefusesIsListedWithItsLineAndPointer)

@@ -107,8 +107,8 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
     for (const char* tool : {PLCHOST_BINARY, PLCSIM_BINARY}) {
         const auto version = vextest::runProcess({tool, "--version"}, 10s);
         EXPECT_EQ(version.exitCode, 0);
-        EXPECT_EQ(version.out, std::filesystem::path(tool).filename().string() + " " +
-                                   VEXPLC_VERSION_TEXT + "\n");
+        EXPECT_EQ(version.out,
+                  std::filesystem::path(tool).stem().string() + " " + VEXPLC_VERSION_TEXT + "\n");
     }
     const vextest::UdpSocket taken;
     const std::string takenSrc = write("taken.json", vextest::exampleCommon(taken.port(), 9));
@@ -334,6 +334,7 @@ TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
            "plchost: --ids: \"Nozzle\" is neither a data ID nor a name in " + kItems + "\n");
 }
 
+#ifndef _WIN32 // the commands come through a bash pipe
 TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
 {
     vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
@@ -356,6 +357,7 @@ TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
           "plchost: actual values flowing after "})
         EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
 }
+#endif
 
 #ifndef _WIN32 // a pseudo-terminal through script(1)
 // On a terminal the same commands come through the live screen's prompt. `script` gives the run

@@ -164,8 +164,10 @@ TEST_F(Runner, LargeDurationKeepsThePlcRunning)
     }
     EXPECT_FALSE(reply.empty());
     const vextest::ProcessResult result = sim.stop();
+#ifndef _WIN32 // Windows ends the child outright, without a signal to answer
     EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.err;
     EXPECT_NE(result.out.find("plcsim: datagrams in "), std::string::npos) << result.err;
+#endif
 }
 
 } // namespace
