@@ -430,9 +430,10 @@ void CvexPlcCommon::setCommonFile(std::string path)
                 d->_checkOnlineTime = static_cast<int>(lineStatus.cycleTime() / 3u);
                 CvexDiagnostic() << "data->_checkOnlineTime" << d->_checkOnlineTime;
             }
-            const std::map<unsigned int, CvexParseMoldBlock> blocks = config.moldSet().moldList();
+            const std::map<unsigned int, CvexParseMoldBlock>& blocks =
+                config.moldSetRecord().blocks();
             d->_moldBlock = firstMoldBlock(blocks);
-            d->_triggers = config.triggers();
+            d->_triggers = config.triggerList();
             if (CvexAbstractDataStorage* storage = dataStorage()) {
                 storage->setMoldSetIDList(allMoldSetIDs(blocks));
             }
