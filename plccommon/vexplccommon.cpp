@@ -616,6 +616,10 @@ bool CvexPlcCommon::sendNextPacket()
 {
     CvexPlcCommonPrivate* d = d_func();
     SendLock lock(d->_sendMutex);
+    // A queueing thread may have sent since the wait ended.
+    if (Clock::now() < d->_nextSendAllowed) {
+        return false;
+    }
     if (!d->_lineStatusRequest.isEmpty()) {
         sendToPlc(*d, d->_lineStatusRequest);
         d->_lineStatusRequest.clear();
