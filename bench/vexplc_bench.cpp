@@ -654,7 +654,7 @@ void measureConfigurationLoad()
         },
         [&] {
             const Orrery::CvexParsePlcCommon config(file.path());
-            moldBlocks = config.moldSet().moldList().size();
+            moldBlocks = config.moldSetRecord().blocks().size();
         },
     });
     if (moldBlocks != 30)

@@ -604,6 +604,11 @@ std::map<unsigned int, CvexParseMoldBlock> CvexParseMoldSet::moldList() const
     return _moldList;
 }
 
+const std::map<unsigned int, CvexParseMoldBlock>& CvexParseMoldSet::blocks() const
+{
+    return _moldList;
+}
+
 bool CvexParseMoldSet::isValid() const
 {
     return _valid != 0;
@@ -1027,6 +1032,16 @@ CvexParseMoldSet CvexParsePlcCommon::moldSet() const
 }
 
 std::vector<CvexParseTrigger> CvexParsePlcCommon::triggers() const
+{
+    return _triggers;
+}
+
+const CvexParseMoldSet& CvexParsePlcCommon::moldSetRecord() const
+{
+    return _moldSet;
+}
+
+const std::vector<CvexParseTrigger>& CvexParsePlcCommon::triggerList() const
 {
     return _triggers;
 }

@@ -184,6 +184,8 @@ public:
 
     unsigned int ID() const;
     std::map<unsigned int, CvexParseMoldBlock> moldList() const;
+    // The same blocks without a copy, valid while this object lives.
+    const std::map<unsigned int, CvexParseMoldBlock>& blocks() const;
     bool isValid() const;
 
 private:
@@ -318,6 +320,10 @@ public:
     CvexParseLineStatus lineStatus() const;
     CvexParseMoldSet moldSet() const;
     std::vector<CvexParseTrigger> triggers() const;
+    // The same records without a copy, valid while this object lives: a large file's lists are
+    // read where they were built.
+    const CvexParseMoldSet& moldSetRecord() const;
+    const std::vector<CvexParseTrigger>& triggerList() const;
     bool isValid() const;
     // What the parse refused or skipped, in the order met, with the place of each in the file: a
     // syntax error, a value of the wrong kind, an unknown or repeated key or section, a list cut

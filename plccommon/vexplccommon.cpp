@@ -183,6 +183,24 @@ void spinUntil(Clock::time_point end)
     }
 }
 
+// Called under _sendMutex, like every datagram the engine sends.
+void sendToPlc(CvexPlcCommonPrivate& d, const CvexByteArray& packet)
+{
+    if (d._sendSocket && d._sendSocket->writeDatagram(packet.constData(), packet.size(),
+                                                      d._plcAddress, d._plcPort) >= 0) {
+        d._monitor.datagramSent(packet.size() > 5 ? readLe16(packet, 4) : -1);
+    }
+    d._nextSendAllowed = Clock::now() + kSendPause;
+}
+
+// Called under _sendMutex: nothing waits to leave before a new packet, its pause is over and the
+// watchdog is not due, so the packet need not wait for the sending thread to wake.
+bool isSendPathIdle(const CvexPlcCommonPrivate& d)
+{
+    return d._sendSocket && d._sendQueue.empty() && d._lineStatusRequest.isEmpty() &&
+           Clock::now() >= d._nextSendAllowed && d._receiveTimer.elapsed() < d._watchdogMs;
+}
+
 std::string droppedPacketsLine(unsigned long long dropped)
 {
     return "CvexPlcCommon::prepareData: send queue full, dropped " + std::to_string(dropped) +
@@ -412,9 +430,10 @@ void CvexPlcCommon::setCommonFile(std::string path)
                 d->_checkOnlineTime = static_cast<int>(lineStatus.cycleTime() / 3u);
                 CvexDiagnostic() << "data->_checkOnlineTime" << d->_checkOnlineTime;
             }
-            const std::map<unsigned int, CvexParseMoldBlock> blocks = config.moldSet().moldList();
+            const std::map<unsigned int, CvexParseMoldBlock>& blocks =
+                config.moldSetRecord().blocks();
             d->_moldBlock = firstMoldBlock(blocks);
-            d->_triggers = config.triggers();
+            d->_triggers = config.triggerList();
             if (CvexAbstractDataStorage* storage = dataStorage()) {
                 storage->setMoldSetIDList(allMoldSetIDs(blocks));
             }
@@ -498,12 +517,14 @@ void CvexPlcCommon::run()
     }
     tightenTimerSlack();
     resetLink();
+    openSendPath(cycleTime);
     for (;;) {
         if (waitForWork(cycleTime)) {
             sendNextPacket();
         }
         reportDroppedPackets();
         if (_stopRequested) {
+            closeSendPath();
             exec();
             return;
         }
@@ -511,6 +532,26 @@ void CvexPlcCommon::run()
             resetLink();
         }
     }
+}
+
+void CvexPlcCommon::openSendPath(long long cycleTime)
+{
+    CvexPlcCommonPrivate* d = d_func();
+    StateLock stateLock(d->_stateMutex);
+    SendLock lock(d->_sendMutex);
+    d->_sendSocket = d->_hostAddress ? d->_udp.get() : nullptr;
+    if (d->_hostAddress) {
+        d->_plcAddress = *d->_hostAddress;
+        d->_plcPort = static_cast<unsigned short>(d->_hostPort);
+    }
+    d->_watchdogMs = cycleTime;
+}
+
+void CvexPlcCommon::closeSendPath()
+{
+    CvexPlcCommonPrivate* d = d_func();
+    SendLock lock(d->_sendMutex);
+    d->_sendSocket = nullptr;
 }
 
 void CvexPlcCommon::resetLink()
@@ -529,8 +570,8 @@ void CvexPlcCommon::resetLink()
 
 // Returns true once a datagram may leave, false when stop is requested or the watchdog is due
 // (no datagram leaves past the watchdog's deadline). Nothing else wakes the thread, so an idle
-// source sleeps between its line status polls, and a packet queued into an idle source leaves at
-// once unless the previous datagram left less than 1 ms ago.
+// source sleeps between its line status polls; a packet queued into an idle source has left from
+// the queueing thread already, unless the previous datagram left less than 1 ms ago.
 bool CvexPlcCommon::waitForWork(long long cycleTime)
 {
     CvexPlcCommonPrivate* d = d_func();
@@ -574,21 +615,20 @@ void CvexPlcCommon::wakeSendingThread()
 bool CvexPlcCommon::sendNextPacket()
 {
     CvexPlcCommonPrivate* d = d_func();
-    CvexByteArray packet;
-    {
-        SendLock lock(d->_sendMutex);
-        if (!d->_lineStatusRequest.isEmpty()) {
-            packet = d->_lineStatusRequest;
-            d->_lineStatusRequest.clear();
-        } else if (!d->_sendQueue.empty()) {
-            packet = d->_sendQueue.front();
-            d->_sendQueue.pop_front();
-        } else {
-            return false;
-        }
+    SendLock lock(d->_sendMutex);
+    // A queueing thread may have sent since the wait ended.
+    if (Clock::now() < d->_nextSendAllowed) {
+        return false;
     }
-    sendData(packet);
-    d->_nextSendAllowed = Clock::now() + kSendPause;
+    if (!d->_lineStatusRequest.isEmpty()) {
+        sendToPlc(*d, d->_lineStatusRequest);
+        d->_lineStatusRequest.clear();
+    } else if (!d->_sendQueue.empty()) {
+        sendToPlc(*d, d->_sendQueue.front());
+        d->_sendQueue.pop_front();
+    } else {
+        return false;
+    }
     return true;
 }
 
@@ -644,6 +684,10 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
     unsigned long long dropped = 0;
     {
         SendLock lock(d->_sendMutex);
+        if (!_stopRequested && isSendPathIdle(*d)) {
+            sendToPlc(*d, packet);
+            return;
+        }
         if (d->_sendQueue.size() < kSendQueueCapacity) {
             d->_sendQueue.push_back(packet);
             d->_sendWakeup.notify_one();

@@ -29,10 +29,11 @@ class CvexPlcCommonPrivate;
 // (CvexThread::start), reads lineStatus() and calls the command operations (uploadParam,
 // downloadParam, downloadAction, downloadMoldSet, downloadTrigger, checkAlarm) from any thread, and
 // destroys it. run() is the sending thread, which sleeps until there is something to send, a stop
-// or a watchdog deadline; the reactions to received datagrams, the line status poll and the
-// download deadline run in the worker thread. Every operation may be called from any thread: the
-// configuration and the download state are guarded by one lock of the source, the send queue by
-// another.
+// or a watchdog deadline; a packet queued into an idle engine leaves from the queueing thread
+// itself, under the same send lock and pacing. The reactions to received datagrams, the line status
+// poll and the download deadline run in the worker thread. Every operation may be called from any
+// thread: the configuration and the download state are guarded by one lock of the source, the send
+// queue by another.
 class VEX_PLCCOMMON_EXPORT CvexPlcCommon : public CvexAbstractCommSource {
 public:
     explicit CvexPlcCommon(CvexObject* parent = nullptr);
@@ -99,6 +100,10 @@ private:
     CvexPlcCommonPrivate* d_func() { return d_ptr.get(); }
     const CvexPlcCommonPrivate* d_func() const { return d_ptr.get(); }
 
+    // While the send path is open, a packet queued into an idle engine leaves from the queueing
+    // thread.
+    void openSendPath(long long cycleTime);
+    void closeSendPath();
     void resetLink();
     bool waitForWork(long long cycleTime);
     void wakeSendingThread();

@@ -71,8 +71,15 @@ public:
     // The sending thread sleeps on it until a packet is queued, the line status slot is filled,
     // stop is requested or the watchdog's deadline comes.
     std::condition_variable_any _sendWakeup;
-    // Used by the sending thread only: the PLC needs at least 1 ms between two datagrams.
+    // The PLC needs at least 1 ms between two datagrams. Every datagram of the engine leaves under
+    // _sendMutex, from the sending thread or, into an idle engine, from the thread that queues it.
     std::chrono::steady_clock::time_point _nextSendAllowed{};
+    // Set while the sending thread runs, from the configuration it started with (setCommonFile is
+    // refused meanwhile), so that a datagram leaves under _sendMutex alone.
+    CvexUdp* _sendSocket = nullptr;
+    CvexAddress _plcAddress;
+    unsigned short _plcPort = 0;
+    long long _watchdogMs = 0;
 
     bool _moldSetPending = true;
     std::atomic<int> _lineStatus{0};

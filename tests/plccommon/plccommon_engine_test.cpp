@@ -59,9 +59,12 @@ public:
         }
         return false;
     }
+    // The datagram that has arrived already, without waiting: on the loopback a datagram is
+    // queued at the receiver before the sender's call returns.
+    bool arrived(Arrival& arrival) { return receive(arrival, MSG_DONTWAIT); }
 
 private:
-    bool receive(Arrival& arrival)
+    bool receive(Arrival& arrival, int flags = 0)
     {
         char buffer[2048];
         char control[CMSG_SPACE(sizeof(timespec))];
@@ -71,7 +74,7 @@ private:
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        const ssize_t size = ::recvmsg(_fd, &message, 0);
+        const ssize_t size = ::recvmsg(_fd, &message, flags);
         const cmsghdr* header = size >= 0 ? CMSG_FIRSTHDR(&message) : nullptr;
         if (!header || header->cmsg_type != SCM_TIMESTAMPNS)
             return false;
@@ -121,6 +124,27 @@ TEST_F(EngineTest, PacketQueuedIntoAnIdleSourceLeavesAtOnce)
     }
     std::nth_element(latencies.begin(), latencies.begin() + 10, latencies.end());
     EXPECT_LT(latencies[10], 3ms);
+}
+
+// Into an idle engine the calling thread sends the packet itself; the next one, queued right
+// after, still keeps the pause.
+TEST_F(EngineTest, CallerSendsIntoAnIdleEngineAndTheNextPacketKeepsThePause)
+{
+    StampedSocket plc;
+    ASSERT_NO_FATAL_FAILURE(startQuiet(plc));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        std::this_thread::sleep_for(3ms);
+        source->uploadParam(1u);
+        StampedSocket::Arrival first;
+        ASSERT_TRUE(plc.arrived(first));
+        EXPECT_EQ(le32(first.bytes, 12), 1u);
+        source->uploadParam(2u);
+        StampedSocket::Arrival second;
+        ASSERT_TRUE(plc.next(2, second));
+        EXPECT_EQ(le32(second.bytes, 12), 2u);
+        EXPECT_GE((second.at - first.at).count(), 1000);
+    }
 }
 
 TEST_F(EngineTest, QueuedPacketsLeaveInOrderAtLeastOneMillisecondApart)
