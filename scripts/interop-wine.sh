@@ -14,8 +14,12 @@ done
 
 work=$(mktemp -d)
 sim_pid=""
+# plcsim answers SIGTERM with exit 143, which is no failure of this run.
 cleanup() {
-  [[ -n "$sim_pid" ]] && kill -TERM "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  if [[ -n "$sim_pid" ]]; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
