@@ -95,7 +95,8 @@ struct PlaceStream : rapidjson::StringStream {
 // it). No JSON token spans lines.
 class OffsetFinder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, OffsetFinder> {
 public:
-    OffsetFinder(const PlaceStream& stream, std::vector<std::pair<std::size_t, std::size_t*>> wanted)
+    OffsetFinder(const PlaceStream& stream,
+                 std::vector<std::pair<std::size_t, std::size_t*>> wanted)
         : _stream(stream), _wanted(std::move(wanted))
     {
         std::sort(_wanted.begin(), _wanted.end());
