@@ -298,6 +298,8 @@ void cancelDeadline(CvexPlcCommonPrivate& d)
 }
 
 // Called under _stateMutex: the waiting item had its resends; the download waits for the PLC.
+// Whatever the item, the chain is broken, so the PLC's next line status 1 or 2 starts the whole
+// download again: a PLC still waiting for a trigger reports 2 and would otherwise wait forever.
 void giveUpWaitingItem(CvexPlcCommonPrivate& d)
 {
     const CvexPlcDownloadGuard& guard = d._downloadGuard;
@@ -306,11 +308,9 @@ void giveUpWaitingItem(CvexPlcCommonPrivate& d)
     case DownloadItem::MoldSetPack:
         line << "CvexPlcCommon::packMoldSetData: mold set pack of " << d._moldBlock.queryPackSize()
              << " IDs from ID " << d._moldBlock.dataIDSet().array().at(guard.position());
-        d._moldSetPending = true;
         break;
     case DownloadItem::MoldSetStatus:
         line << "CvexPlcCommon::requestMoldSetStatus: mold set status request";
-        d._moldSetPending = true;
         break;
     case DownloadItem::Trigger:
         line << "CvexPlcCommon::requestTrigger: trigger definition of group "
@@ -321,6 +321,7 @@ void giveUpWaitingItem(CvexPlcCommonPrivate& d)
     }
     line << " not acknowledged after " << CvexPlcDownloadGuard::MaxResends
          << " resends; waiting for the PLC";
+    d._moldSetPending = true;
     cancelDeadline(d);
 }
 

@@ -133,6 +133,31 @@ TEST_P(SilentPlcTest, GetsTheItemFourTimesThenTheDownloadWaits)
 
 INSTANTIATE_TEST_SUITE_P(PackStatusTrigger, SilentPlcTest, ::testing::Values(9, 8, 17));
 
+// A PLC that still reports 2 while a trigger definition goes unacknowledged: once the definition
+// is given up, its next 2 starts the whole download again, and the link comes up.
+TEST_F(FaultTest, GivenUpTriggerRestartsTheDownloadAtTheNextLineStatusTwo)
+{
+    dropsLeft = 4;
+    peer.setHandler([this](const vexsim::Datagram& datagram) {
+        if (datagram.type() == 17 && dropsLeft.fetch_sub(1) > 0)
+            return;
+        answer(datagram);
+        if (datagram.type() == 8)
+            plcLineStatus = 2; // until the last trigger is defined
+        if (datagram.type() == 17 && le16(datagram.bytes, 8) == 3)
+            plcLineStatus = 3;
+    });
+    vextest::StdoutCapture capture;
+    start(CommonFile());
+    ASSERT_TRUE(vextest::waitUntil([&] { return peer.count(9) == 6u; }, kDeadline))
+        << capture.text();
+    ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 3; }, kDeadline));
+    ASSERT_TRUE(peer.waitForCount(17, 7, kDeadline));
+    EXPECT_EQ(capture.count(giveUpLine(17)), 1);
+    EXPECT_EQ(peer.count(8), 2u);
+    EXPECT_EQ(definedGroups(), std::vector<uint16_t>({1, 1, 1, 1, 1, 2, 3}));
+}
+
 // --- Values missing in the storage: the count never matches, so the pack goes four times.
 
 TEST_F(FaultTest, StorageWithoutValuesSendsAtMostFourPacksPerStart)
