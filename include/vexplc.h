@@ -48,6 +48,7 @@
 #include "vexplclinestatusprotocol.h"
 #include "vexplcmoldsetprotocol.h"
 #include "vexplcmoldsetstatusprotocol.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol.h"
 #include "vexplcprotocolfactory.h"
 #include "vexplcreadparamprotocol.h"

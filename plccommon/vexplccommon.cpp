@@ -7,6 +7,9 @@
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
 #include "vexplcactionprotocol.h"
+#include "vexplcalarmprotocol.h"
+#include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcvaluerecord.h"
 #include "vextime.h"
 
@@ -53,54 +56,8 @@ constexpr int kUnknownType = 65535;
 constexpr int kLineStatusVersionMismatch = 65535;
 constexpr int kTriggeredDataMinimumSize = 16;
 constexpr int kTriggeredDataGroupOffset = 8;
+constexpr int kPacketNumberOffset = 6;
 constexpr const char* kVersionMismatchLine = "CvexPlcCommon::checkLineStatus: Version dismatch";
-
-enum SendType {
-    ActualType = 1,
-    ReadParamType = 2,
-    WriteParamType = 3,
-    ActionType = 6,
-    LineStatusType = 7,
-    MoldSetStatusType = 8,
-    MoldSetType = 9,
-    TriggerType = 17,
-    AlarmType = 2004,
-    TriggerConfirmType = 2018
-};
-
-enum ReceiveType {
-    ActualReply = 1001,
-    ActionReply = 1006,
-    AlarmReply = 1004,
-    LineStatusReply = 1007,
-    MoldSetStatusReply = 1008,
-    MoldSetReply = 1009,
-    TriggerReply = 1017,
-    TriggeredDataReply = 1018
-};
-
-int readLe16(const CvexByteArray& bytes, int pos)
-{
-    const auto low = static_cast<unsigned char>(bytes.at(pos));
-    const auto high = static_cast<unsigned char>(bytes.at(pos + 1));
-    return low | (high << 8);
-}
-
-void appendLe32(CvexByteArray& out, std::uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.append(static_cast<char>((value >> shift) & 0xFFu));
-    }
-}
-
-CvexByteArray le32Bytes(const std::vector<unsigned int>& values)
-{
-    CvexByteArray bytes;
-    for (unsigned int value : values) {
-        appendLe32(bytes, value);
-    }
-    return bytes;
-}
 
 CvexAbstractDataStorage* dataStorage()
 {
@@ -155,8 +112,7 @@ std::vector<unsigned int> actionCodes(const CvexByteArray& codes)
 {
     std::vector<unsigned int> list;
     for (int pos = 0; pos + 4 <= codes.size(); pos += 4) {
-        list.push_back(static_cast<unsigned int>(readLe16(codes, pos)) |
-                       static_cast<unsigned int>(readLe16(codes, pos + 2)) << 16);
+        list.push_back(PlcBytes::getU32(codes, pos));
     }
     return list;
 }
@@ -188,7 +144,7 @@ void sendToPlc(CvexPlcCommonPrivate& d, const CvexByteArray& packet)
 {
     if (d._sendSocket && d._sendSocket->writeDatagram(packet.constData(), packet.size(),
                                                       d._plcAddress, d._plcPort) >= 0) {
-        d._monitor.datagramSent(packet.size() > 5 ? readLe16(packet, 4) : -1);
+        d._monitor.datagramSent(CvexPlcPacketType::peekType(packet));
     }
     d._nextSendAllowed = Clock::now() + kSendPause;
 }
@@ -667,7 +623,7 @@ void CvexPlcCommon::sendData(const CvexByteArray& packet)
         port = static_cast<unsigned short>(d->_hostPort);
     }
     if (udp->writeDatagram(packet.constData(), packet.size(), address, port) >= 0) {
-        d->_monitor.datagramSent(packet.size() > 5 ? readLe16(packet, 4) : -1);
+        d->_monitor.datagramSent(CvexPlcPacketType::peekType(packet));
     }
 }
 
@@ -762,10 +718,11 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
         SendLock lock(d->_sendMutex);
         d->_receiveTimer.restart();
     }
-    const int type = datagram.size() > 5 ? readLe16(datagram, 4) : kUnknownType;
+    const int peeked = CvexPlcPacketType::peekType(datagram);
+    const int type = peeked == PlcPacket::NoType ? kUnknownType : peeked;
     d->_monitor.datagramReceived(type);
     StateLock lock(d->_stateMutex);
-    if (type == TriggeredDataReply && isRepeatedTriggeredData(datagram)) {
+    if (type == PlcPacket::TriggerConfirm.receiveCode && isRepeatedTriggeredData(datagram)) {
         return;
     }
     CvexAbstractProtocol* protocol = d->_factory->protocol(type);
@@ -777,36 +734,36 @@ void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
     const int result = protocol->parseProtocol(datagram);
     d->_monitor.replyParsed(type, result, datagram);
     switch (type) {
-    case ActualReply:
+    case PlcPacket::Actual.receiveCode:
         checkActual(result);
         break;
-    case ActionReply:
+    case PlcPacket::Action.receiveCode:
         d->_monitor.actionAnswered(
             static_cast<CvexPlcActionProtocol*>(protocol)->replyStates(datagram));
         break;
-    case AlarmReply:
-        if (result >= 0 && datagram.size() > 12) {
-            d->_monitor.post(CvexPlcEvent::AlarmReceived, result,
-                             static_cast<unsigned char>(datagram.at(12)));
+    case PlcPacket::Alarm.receiveCode: {
+        const int alarmByte = static_cast<CvexPlcAlarmProtocol*>(protocol)->alarmByte(datagram);
+        if (result >= 0 && alarmByte >= 0) {
+            d->_monitor.post(CvexPlcEvent::AlarmReceived, result, alarmByte);
         }
         if (datagram.size() >= kMinAlarmAnswerSize) {
-            requestAlarm(static_cast<unsigned int>(result),
-                         static_cast<unsigned char>(datagram.at(12)));
+            requestAlarm(static_cast<unsigned int>(result), static_cast<unsigned char>(alarmByte));
         }
         break;
-    case LineStatusReply:
+    }
+    case PlcPacket::LineStatus.receiveCode:
         checkLineStatus(result);
         break;
-    case MoldSetStatusReply:
+    case PlcPacket::MoldSetStatus.receiveCode:
         checkMoldSetStatus(result);
         break;
-    case MoldSetReply:
+    case PlcPacket::MoldSet.receiveCode:
         checkMoldSet(result);
         break;
-    case TriggerReply:
+    case PlcPacket::Trigger.receiveCode:
         checkTrigger(result);
         break;
-    case TriggeredDataReply:
+    case PlcPacket::TriggerConfirm.receiveCode:
         requestTriggerConfirm(static_cast<unsigned int>(result));
         break;
     default:
@@ -823,7 +780,7 @@ bool CvexPlcCommon::isRepeatedTriggeredData(const CvexByteArray& datagram)
     }
     switch (d->_duplicateFilter.check(datagram)) {
     case CvexPlcDuplicateFilter::Verdict::Repeat: {
-        const int group = readLe16(datagram, kTriggeredDataGroupOffset);
+        const int group = PlcBytes::getU16(datagram, kTriggeredDataGroupOffset);
         d->_monitor.duplicateIgnored(group);
         requestTriggerConfirm(static_cast<unsigned int>(group));
         return true;
@@ -832,7 +789,7 @@ bool CvexPlcCommon::isRepeatedTriggeredData(const CvexByteArray& datagram)
         CvexDiagnostic()
             << "CvexPlcCommon::receiveData: two different triggered-data packets "
                "with number "
-            << readLe16(datagram, 6)
+            << PlcBytes::getU16(datagram, kPacketNumberOffset)
             << "; the PLC does not number its packets, repeats are stored as they come";
         return false;
     case CvexPlcDuplicateFilter::Verdict::New:
@@ -843,7 +800,7 @@ bool CvexPlcCommon::isRepeatedTriggeredData(const CvexByteArray& datagram)
 
 int CvexPlcCommon::ID(const CvexByteArray& packet) const
 {
-    return packet.size() > 5 ? readLe16(packet, 4) : -1;
+    return CvexPlcPacketType::peekType(packet);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -857,7 +814,7 @@ void CvexPlcCommon::checkOnLine()
         CvexDiagnostic() << "CvexPlcCommon::checkOnLine: LineStatus Data InValid";
         return;
     }
-    CvexAbstractProtocol* protocol = d->_factory->protocol(LineStatusType);
+    CvexAbstractProtocol* protocol = d->_factory->protocol(PlcPacket::LineStatus.sendCode);
     if (!protocol) {
         return;
     }
@@ -927,8 +884,8 @@ void CvexPlcCommon::requestActual()
         CvexDiagnostic() << "CvexPlcCommon::requestActual: Actual Data InValid";
         return;
     }
-    if (!composeAndQueue(ActualType, CvexByteArray(), &actual)) {
-        printMissingProtocol("requestActual", ActualType);
+    if (!composeAndQueue(PlcPacket::Actual.sendCode, CvexByteArray(), &actual)) {
+        printMissingProtocol("requestActual", PlcPacket::Actual.sendCode);
     }
 }
 
@@ -960,8 +917,8 @@ void CvexPlcCommon::packMoldSetData()
         return;
     }
     bool queued = false;
-    if (!composeAndQueue(MoldSetType, CvexByteArray(), &d->_moldBlock, &queued)) {
-        printMissingProtocol("packMoldSetData", MoldSetType);
+    if (!composeAndQueue(PlcPacket::MoldSet.sendCode, CvexByteArray(), &d->_moldBlock, &queued)) {
+        printMissingProtocol("packMoldSetData", PlcPacket::MoldSet.sendCode);
     }
     armDeadline(*d, DownloadItem::MoldSetPack, d->_moldBlock.queryStartPos(), queued);
 }
@@ -1014,8 +971,9 @@ void CvexPlcCommon::requestMoldSetStatus()
     }
     const auto count = static_cast<unsigned int>(d->_moldBlock.dataIDSet().array().size());
     bool queued = false;
-    if (!composeAndQueue(MoldSetStatusType, CvexByteArray::number(count, 10), nullptr, &queued)) {
-        printMissingProtocol("requestMoldSetStatus", MoldSetStatusType);
+    if (!composeAndQueue(PlcPacket::MoldSetStatus.sendCode, CvexByteArray::number(count, 10),
+                         nullptr, &queued)) {
+        printMissingProtocol("requestMoldSetStatus", PlcPacket::MoldSetStatus.sendCode);
     }
     armDeadline(*d, DownloadItem::MoldSetStatus, 0, queued);
 }
@@ -1059,8 +1017,8 @@ void CvexPlcCommon::requestTrigger()
     }
     CvexParseTrigger trigger = d->_triggers[index];
     bool queued = false;
-    if (!composeAndQueue(TriggerType, CvexByteArray(), &trigger, &queued)) {
-        printMissingProtocol("requestTrigger", TriggerType);
+    if (!composeAndQueue(PlcPacket::Trigger.sendCode, CvexByteArray(), &trigger, &queued)) {
+        printMissingProtocol("requestTrigger", PlcPacket::Trigger.sendCode);
     }
     armDeadline(*d, DownloadItem::Trigger, index, queued);
 }
@@ -1105,15 +1063,15 @@ void CvexPlcCommon::resendWaitingItem()
     }
     switch (d->_downloadGuard.item()) {
     case DownloadItem::MoldSetPack:
-        d->_monitor.retransmitted(MoldSetType);
+        d->_monitor.retransmitted(PlcPacket::MoldSet.sendCode);
         packMoldSetData();
         break;
     case DownloadItem::MoldSetStatus:
-        d->_monitor.retransmitted(MoldSetStatusType);
+        d->_monitor.retransmitted(PlcPacket::MoldSetStatus.sendCode);
         requestMoldSetStatus();
         break;
     case DownloadItem::Trigger:
-        d->_monitor.retransmitted(TriggerType);
+        d->_monitor.retransmitted(PlcPacket::Trigger.sendCode);
         requestTrigger();
         break;
     case DownloadItem::None:
@@ -1124,12 +1082,13 @@ void CvexPlcCommon::resendWaitingItem()
 int CvexPlcCommon::downloadTrigger(const CvexParseTrigger& trigger)
 {
     CvexParseTrigger copy = trigger;
-    return composeAndQueue(TriggerType, CvexByteArray(), &copy) ? 0 : -1;
+    return composeAndQueue(PlcPacket::Trigger.sendCode, CvexByteArray(), &copy) ? 0 : -1;
 }
 
 void CvexPlcCommon::requestTriggerConfirm(unsigned int groupID)
 {
-    composeAndQueue(TriggerConfirmType, CvexByteArray::number(groupID, 10), nullptr);
+    composeAndQueue(PlcPacket::TriggerConfirm.sendCode, CvexByteArray::number(groupID, 10),
+                    nullptr);
 }
 
 void CvexPlcCommon::checkTriggerConfirm(int groupID)
@@ -1145,8 +1104,8 @@ void CvexPlcCommon::requestAlarm(unsigned int alarmNumber, unsigned char alarmBy
     CvexByteArray payload;
     payload.append(static_cast<char>(alarmByte));
     payload.append('\0');
-    appendLe32(payload, alarmNumber);
-    composeAndQueue(AlarmType, payload, nullptr);
+    PlcBytes::putU32(payload, alarmNumber);
+    composeAndQueue(PlcPacket::Alarm.sendCode, payload, nullptr);
 }
 
 void CvexPlcCommon::checkAlarm(int alarmNumber, unsigned char alarmByte)
@@ -1175,7 +1134,7 @@ int CvexPlcCommon::uploadParam(const std::vector<unsigned int>& ids)
     if (ids.empty()) {
         return -1;
     }
-    return uploadParam(le32Bytes(ids));
+    return uploadParam(PlcBytes::u32List(ids));
 }
 
 int CvexPlcCommon::uploadParam(unsigned int id)
@@ -1185,7 +1144,7 @@ int CvexPlcCommon::uploadParam(unsigned int id)
 
 int CvexPlcCommon::uploadParam(const CvexByteArray& ids)
 {
-    return composeAndQueue(ReadParamType, ids, nullptr) ? 0 : -1;
+    return composeAndQueue(PlcPacket::ReadParam.sendCode, ids, nullptr) ? 0 : -1;
 }
 
 int CvexPlcCommon::downloadParam(const std::map<std::string, CvexVariant>& values)
@@ -1246,7 +1205,7 @@ int CvexPlcCommon::downloadParam(unsigned int id, const CvexVariant& value)
 
 int CvexPlcCommon::downloadParam(const CvexByteArray& records)
 {
-    return composeAndQueue(WriteParamType, records, nullptr) ? 0 : -1;
+    return composeAndQueue(PlcPacket::WriteParam.sendCode, records, nullptr) ? 0 : -1;
 }
 
 int CvexPlcCommon::downloadAction(const std::vector<unsigned int>& codes)
@@ -1254,18 +1213,18 @@ int CvexPlcCommon::downloadAction(const std::vector<unsigned int>& codes)
     if (codes.empty()) {
         return -1;
     }
-    return downloadAction(le32Bytes(codes));
+    return downloadAction(PlcBytes::u32List(codes));
 }
 
 int CvexPlcCommon::downloadAction(unsigned int code)
 {
-    return downloadAction(le32Bytes({code}));
+    return downloadAction(PlcBytes::u32List({code}));
 }
 
 int CvexPlcCommon::downloadAction(const CvexByteArray& codes)
 {
     d_func()->_monitor.actionRequested(actionCodes(codes));
-    return composeAndQueue(ActionType, codes, nullptr) ? 0 : -1;
+    return composeAndQueue(PlcPacket::Action.sendCode, codes, nullptr) ? 0 : -1;
 }
 
 } // namespace Orrery

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "vexplcmonitor_p.h"
 
+#include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplctriggerconfirmprotocol.h"
 
 #include <algorithm>
@@ -14,22 +16,8 @@ namespace {
 constexpr auto relaxed = std::memory_order_relaxed;
 // Requests a PLC never answers must not pile up.
 constexpr std::size_t kMaxPendingActionRequests = 64;
-constexpr int kReadParamReply = 1002;
-constexpr int kWriteParamReply = 1003;
-constexpr int kTriggerReply = 1017;
-constexpr int kTriggeredDataReply = 1018;
-// Curve and CAN transmit replies are accepted and dropped; their parsers always answer -1.
-constexpr int kCurveReply = 1005;
-constexpr int kFirstCanReply = 1015;
-constexpr int kLastCanReply = 1016;
 constexpr int kTriggerStatusOffset = 10;
 constexpr int kTriggerReplyMinimumSize = 16;
-
-int le16(const CvexByteArray& bytes, int pos)
-{
-    return static_cast<unsigned char>(bytes.at(pos)) | static_cast<unsigned char>(bytes.at(pos + 1))
-                                                           << 8;
-}
 
 // Every received datagram is stamped: a coarse clock (a few milliseconds of resolution, enough
 // for a figure in milliseconds) costs a fraction of a precise one.
@@ -46,9 +34,11 @@ std::int64_t coarseMs()
 #endif
 }
 
+// Curve and CAN transmit replies are accepted and dropped; their parsers always answer -1.
 bool alwaysRefused(int type)
 {
-    return type == kCurveReply || (type >= kFirstCanReply && type <= kLastCanReply);
+    return type == PlcPacket::Curve.receiveCode || type == PlcPacket::CanTransmit.receiveCode ||
+           type == PlcPacket::CanTransmitVariant1.receiveCode;
 }
 
 } // namespace
@@ -179,16 +169,17 @@ void CvexPlcMonitor::replyParsed(int type, int result, const CvexByteArray& data
         return;
     }
     switch (type) {
-    case kReadParamReply:
-    case kWriteParamReply:
+    case PlcPacket::ReadParam.receiveCode:
+    case PlcPacket::WriteParam.receiveCode:
         post(CvexPlcEvent::ParameterReplyStored, type, result);
         break;
-    case kTriggerReply:
+    case PlcPacket::Trigger.receiveCode:
         if (datagram.size() >= kTriggerReplyMinimumSize &&
-            le16(datagram, kTriggerStatusOffset) != 0)
-            post(CvexPlcEvent::TriggerRefused, result, le16(datagram, kTriggerStatusOffset));
+            PlcBytes::getU16(datagram, kTriggerStatusOffset) != 0)
+            post(CvexPlcEvent::TriggerRefused, result,
+                 PlcBytes::getU16(datagram, kTriggerStatusOffset));
         break;
-    case kTriggeredDataReply:
+    case PlcPacket::TriggerConfirm.receiveCode:
         triggeredDataParsed(result, datagram);
         break;
     default:

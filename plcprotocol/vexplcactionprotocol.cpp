@@ -3,6 +3,7 @@
 
 #include "vexdiagnostic.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
@@ -14,8 +15,8 @@ constexpr std::uint32_t ActionFailedBit = 0x80000000u;
 
 CvexPlcActionProtocol::CvexPlcActionProtocol()
 {
-    setSendType(6);
-    setReceiveType(1006);
+    setSendType(PlcPacket::Action.sendCode);
+    setReceiveType(PlcPacket::Action.receiveCode);
 }
 
 CvexPlcActionProtocol::~CvexPlcActionProtocol() = default;

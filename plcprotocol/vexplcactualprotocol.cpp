@@ -3,6 +3,7 @@
 
 #include "vexparseplccommon.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 #include <algorithm>
@@ -17,8 +18,8 @@ constexpr std::size_t MaxActualIDs = 50;
 
 CvexPlcActualProtocol::CvexPlcActualProtocol()
 {
-    setSendType(1);
-    setReceiveType(1001);
+    setSendType(PlcPacket::Actual.sendCode);
+    setReceiveType(PlcPacket::Actual.receiveCode);
 }
 
 CvexPlcActualProtocol::~CvexPlcActualProtocol() = default;

@@ -3,6 +3,7 @@
 
 #include "vexcontroldatafactory.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
@@ -16,8 +17,8 @@ constexpr unsigned short PlcAlarmCategory = 1;
 
 CvexPlcAlarmProtocol::CvexPlcAlarmProtocol()
 {
-    setSendType(2004);
-    setReceiveType(1004);
+    setSendType(PlcPacket::Alarm.sendCode);
+    setReceiveType(PlcPacket::Alarm.receiveCode);
 }
 
 CvexPlcAlarmProtocol::~CvexPlcAlarmProtocol() = default;
@@ -51,6 +52,14 @@ int CvexPlcAlarmProtocol::parseProtocol(const CvexByteArray& in)
                                 PlcBytes::getU8(in, record));
     }
     return static_cast<int>(PlcBytes::getU32(in, headSize + 2));
+}
+
+int CvexPlcAlarmProtocol::alarmByte(const CvexByteArray& in)
+{
+    CvexAbstractPlcCommonProtocolPrivate* d = d_func();
+    const PlcLock guard(d->mutex);
+    const int first = d->receiveHead.fixedSize();
+    return PlcBytes::holds(in, first, 1) ? PlcBytes::getU8(in, first) : -1;
 }
 
 } // namespace Orrery

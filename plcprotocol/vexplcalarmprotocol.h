@@ -16,6 +16,9 @@ public:
 
     int composeProtocol(CvexByteArray& out, const CvexByteArray& in, void* arg) override;
     int parseProtocol(const CvexByteArray& in) override;
+    // The alarm byte of the first record of an alarm packet, which the answer returns to the
+    // PLC; -1 when the datagram ends before it.
+    int alarmByte(const CvexByteArray& in);
 };
 
 } // namespace Orrery

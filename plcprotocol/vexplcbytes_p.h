@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace Orrery {
 namespace PlcBytes {
@@ -65,6 +66,14 @@ inline void putU32(CvexByteArray& out, std::uint32_t value)
     unsigned char bytes[4];
     storeU32(bytes, value);
     out.append(reinterpret_cast<const char*>(bytes), 4);
+}
+
+inline CvexByteArray u32List(const std::vector<std::uint32_t>& values)
+{
+    CvexByteArray out;
+    for (const std::uint32_t value : values)
+        putU32(out, value);
+    return out;
 }
 
 // True when `width` bytes from `pos` lie inside `in`.

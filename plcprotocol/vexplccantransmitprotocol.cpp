@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "vexplccantransmitprotocol.h"
 
+#include "vexplcpackettype.h"
+
 namespace Orrery {
 
 CvexPlcCANTransmitProtocol::CvexPlcCANTransmitProtocol(int variant)
 {
-    setSendType(variant == 0 ? 15 : 16);
-    setReceiveType(variant == 0 ? 1015 : 1016);
+    const CvexPlcPacketType& type =
+        variant == 0 ? PlcPacket::CanTransmit : PlcPacket::CanTransmitVariant1;
+    setSendType(type.sendCode);
+    setReceiveType(type.receiveCode);
 }
 
 CvexPlcCANTransmitProtocol::~CvexPlcCANTransmitProtocol() = default;

@@ -2,6 +2,7 @@
 #include "vexplccurveprotocol.h"
 
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 #include <algorithm>
@@ -15,8 +16,8 @@ constexpr int CurveItemSize = 4;
 
 CvexPlcCurveProtocol::CvexPlcCurveProtocol()
 {
-    setSendType(5);
-    setReceiveType(1005);
+    setSendType(PlcPacket::Curve.sendCode);
+    setReceiveType(PlcPacket::Curve.receiveCode);
 }
 
 CvexPlcCurveProtocol::~CvexPlcCurveProtocol() = default;

@@ -3,6 +3,7 @@
 
 #include "vexparseplccommon.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
@@ -16,8 +17,8 @@ constexpr int UnreadableStatus = 65535;
 
 CvexPlcLineStatusProtocol::CvexPlcLineStatusProtocol()
 {
-    setSendType(7);
-    setReceiveType(1007);
+    setSendType(PlcPacket::LineStatus.sendCode);
+    setReceiveType(PlcPacket::LineStatus.receiveCode);
 }
 
 CvexPlcLineStatusProtocol::~CvexPlcLineStatusProtocol() = default;

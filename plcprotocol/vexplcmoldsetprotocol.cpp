@@ -4,6 +4,7 @@
 #include "vexdbstoragefactory.h"
 #include "vexparseplccommon.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 #include "vexplcvaluerecord.h"
 
@@ -20,8 +21,8 @@ constexpr unsigned int MaxMoldRecords = MoldRecordArea / PlcRecords::RecordSize;
 
 CvexPlcMoldSetProtocol::CvexPlcMoldSetProtocol()
 {
-    setSendType(9);
-    setReceiveType(1009);
+    setSendType(PlcPacket::MoldSet.sendCode);
+    setReceiveType(PlcPacket::MoldSet.receiveCode);
 }
 
 CvexPlcMoldSetProtocol::~CvexPlcMoldSetProtocol() = default;

@@ -3,6 +3,7 @@
 
 #include "vexdiagnostic.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
@@ -14,8 +15,8 @@ constexpr int HeldCountOffset = 12;
 
 CvexPlcMoldSetStatusProtocol::CvexPlcMoldSetStatusProtocol()
 {
-    setSendType(8);
-    setReceiveType(1008);
+    setSendType(PlcPacket::MoldSetStatus.sendCode);
+    setReceiveType(PlcPacket::MoldSetStatus.receiveCode);
 }
 
 CvexPlcMoldSetStatusProtocol::~CvexPlcMoldSetStatusProtocol() = default;

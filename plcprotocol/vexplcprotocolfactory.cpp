@@ -1,66 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "vexplcprotocolfactory.h"
 
-#include "vexplcactionprotocol.h"
-#include "vexplcactualprotocol.h"
-#include "vexplcalarmprotocol.h"
-#include "vexplccantransmitprotocol.h"
-#include "vexplccurveprotocol.h"
-#include "vexplclinestatusprotocol.h"
-#include "vexplcmoldsetprotocol.h"
-#include "vexplcmoldsetstatusprotocol.h"
-#include "vexplcreadparamprotocol.h"
-#include "vexplctriggerconfirmprotocol.h"
-#include "vexplctriggerprotocol.h"
-#include "vexplcwriteparamprotocol.h"
-
 #include <mutex>
-#include <vector>
 
 namespace Orrery {
 
 namespace {
-constexpr int SlotCount = 64;
-constexpr int LastUsedSlot = 11;
-
-std::unique_ptr<CvexAbstractProtocol> createForSlot(int slot)
+constexpr std::size_t objectCount()
 {
-    switch (slot) {
-    case 0:
-        return std::make_unique<CvexPlcActualProtocol>();
-    case 1:
-        return std::make_unique<CvexPlcReadParamProtocol>();
-    case 2:
-        return std::make_unique<CvexPlcWriteParamProtocol>();
-    case 3:
-        return std::make_unique<CvexPlcAlarmProtocol>();
-    case 4:
-        return std::make_unique<CvexPlcCurveProtocol>();
-    case 5:
-        return std::make_unique<CvexPlcActionProtocol>();
-    case 6:
-        return std::make_unique<CvexPlcLineStatusProtocol>();
-    case 7:
-        return std::make_unique<CvexPlcMoldSetStatusProtocol>();
-    case 8:
-        return std::make_unique<CvexPlcMoldSetProtocol>();
-    case 9:
-        return std::make_unique<CvexPlcTriggerProtocol>();
-    case 10:
-        return std::make_unique<CvexPlcTriggerConfirmProtocol>();
-    case 11:
-        return std::make_unique<CvexPlcCANTransmitProtocol>(0);
-    default:
-        return nullptr;
-    }
-}
-
-int slotOf(int code)
-{
-    for (const auto& pair : CvexPlcProtocolFactory::PLCPROTOCOLTYPE)
-        if (pair[0] == code)
-            return pair[1];
-    return -1;
+    std::size_t count = 0;
+    for (std::size_t row = 0; row < PlcPacket::TypeCount; ++row)
+        if (PlcPacket::firstSharing(row) == row)
+            ++count;
+    return count;
 }
 } // namespace
 
@@ -69,8 +21,7 @@ public:
     // Guards the creation of a slot's object, so that two threads asking for a new type at once
     // get the same object.
     std::mutex mutex;
-    std::vector<std::unique_ptr<CvexAbstractProtocol>> slots =
-        std::vector<std::unique_ptr<CvexAbstractProtocol>>(SlotCount);
+    std::array<std::unique_ptr<CvexAbstractProtocol>, objectCount()> slots;
 };
 
 CvexPlcProtocolFactory::CvexPlcProtocolFactory() : d_ptr(new CvexPlcProtocolFactoryPrivate) {}
@@ -79,13 +30,15 @@ CvexPlcProtocolFactory::~CvexPlcProtocolFactory() = default;
 
 CvexAbstractProtocol* CvexPlcProtocolFactory::protocol(int code)
 {
-    const int slot = slotOf(code);
-    if (slot < 0 || slot > LastUsedSlot)
+    const CvexPlcPacketType* type = CvexPlcPacketType::find(code);
+    if (!type)
         return nullptr;
+    const auto row = static_cast<std::size_t>(type - std::begin(PlcPacket::Types));
     const std::lock_guard<std::mutex> guard(d_ptr->mutex);
-    std::unique_ptr<CvexAbstractProtocol>& entry = d_ptr->slots[static_cast<std::size_t>(slot)];
+    std::unique_ptr<CvexAbstractProtocol>& entry =
+        d_ptr->slots[static_cast<std::size_t>(PlcPacket::slotOf(row))];
     if (!entry)
-        entry = createForSlot(slot);
+        entry = type->create();
     return entry.get();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vexplcreadparamprotocol.h"
 
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
@@ -11,8 +12,8 @@ constexpr int DataIDSize = 4;
 
 CvexPlcReadParamProtocol::CvexPlcReadParamProtocol()
 {
-    setSendType(2);
-    setReceiveType(1002);
+    setSendType(PlcPacket::ReadParam.sendCode);
+    setReceiveType(PlcPacket::ReadParam.receiveCode);
 }
 
 CvexPlcReadParamProtocol::~CvexPlcReadParamProtocol() = default;

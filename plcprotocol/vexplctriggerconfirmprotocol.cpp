@@ -5,6 +5,7 @@
 #include "vexdbstoragefactory.h"
 #include "vexdiagnostic.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 #include <algorithm>
@@ -56,8 +57,8 @@ CvexVariant decodeByValueType(unsigned int valueType, const unsigned char* value
 
 CvexPlcTriggerConfirmProtocol::CvexPlcTriggerConfirmProtocol()
 {
-    setSendType(2018);
-    setReceiveType(1018);
+    setSendType(PlcPacket::TriggerConfirm.sendCode);
+    setReceiveType(PlcPacket::TriggerConfirm.receiveCode);
 }
 
 CvexPlcTriggerConfirmProtocol::~CvexPlcTriggerConfirmProtocol() = default;

@@ -4,6 +4,7 @@
 #include "vexdiagnostic.h"
 #include "vexparseplccommon.h"
 #include "vexplcbytes_p.h"
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 #include <array>
@@ -44,8 +45,8 @@ std::uint16_t low16(unsigned long long value)
 
 CvexPlcTriggerProtocol::CvexPlcTriggerProtocol()
 {
-    setSendType(17);
-    setReceiveType(1017);
+    setSendType(PlcPacket::Trigger.sendCode);
+    setReceiveType(PlcPacket::Trigger.receiveCode);
 }
 
 CvexPlcTriggerProtocol::~CvexPlcTriggerProtocol() = default;

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "vexplcwriteparamprotocol.h"
 
+#include "vexplcpackettype.h"
 #include "vexplcprotocol_p.h"
 
 namespace Orrery {
 
 CvexPlcWriteParamProtocol::CvexPlcWriteParamProtocol()
 {
-    setSendType(3);
-    setReceiveType(1003);
+    setSendType(PlcPacket::WriteParam.sendCode);
+    setReceiveType(PlcPacket::WriteParam.receiveCode);
 }
 
 CvexPlcWriteParamProtocol::~CvexPlcWriteParamProtocol() = default;

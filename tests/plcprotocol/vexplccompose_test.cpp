@@ -1,12 +1,24 @@
 // SPDX-License-Identifier: MIT
 // Byte-exact requests of every packet type, the packet number and the factory of protocol objects.
 #include "plcprotocoltest.h"
+#include "vexplcactionprotocol.h"
+#include "vexplcactualprotocol.h"
+#include "vexplcalarmprotocol.h"
 #include "vexplccantransmitprotocol.h"
+#include "vexplccurveprotocol.h"
+#include "vexplclinestatusprotocol.h"
+#include "vexplcmoldsetprotocol.h"
+#include "vexplcmoldsetstatusprotocol.h"
+#include "vexplcpackettype.h"
+#include "vexplcreadparamprotocol.h"
+#include "vexplctriggerconfirmprotocol.h"
 #include "vexplctriggerprotocol.h"
+#include "vexplcwriteparamprotocol.h"
 
 #include <cstdint>
 #include <set>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 using namespace Orrery;
@@ -248,6 +260,94 @@ TEST_F(ComposeTest, FactoryHoldsOneObjectPerTypeCarryingItsCodes)
     CvexPlcProtocolFactory second;
     EXPECT_NE(factory.protocol(7), second.protocol(7));
     EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 0); // creation takes no number
+}
+
+struct TypeRow {
+    const CvexPlcPacketType& type;
+    const char* name;
+    int sendCode;
+    int receiveCode;
+    CvexPlcPacketType::Family family;
+    const std::type_info& servedBy;
+};
+
+using Family = CvexPlcPacketType::Family;
+
+bool sameRow(const CvexPlcPacketType& a, const CvexPlcPacketType& b)
+{
+    return std::string(a.name) == b.name && a.sendCode == b.sendCode &&
+           a.receiveCode == b.receiveCode && a.family == b.family && a.create == b.create;
+}
+
+TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
+{
+    const TypeRow rows[] = {
+        {PlcPacket::Actual, "actual values", 1, 1001, Family::Common,
+         typeid(CvexPlcActualProtocol)},
+        {PlcPacket::ReadParam, "read parameters", 2, 1002, Family::Common,
+         typeid(CvexPlcReadParamProtocol)},
+        {PlcPacket::WriteParam, "write parameters", 3, 1003, Family::Common,
+         typeid(CvexPlcWriteParamProtocol)},
+        {PlcPacket::Alarm, "alarm", 2004, 1004, Family::Common, typeid(CvexPlcAlarmProtocol)},
+        {PlcPacket::Curve, "curve", 5, 1005, Family::Common, typeid(CvexPlcCurveProtocol)},
+        {PlcPacket::Action, "actions", 6, 1006, Family::Common, typeid(CvexPlcActionProtocol)},
+        {PlcPacket::LineStatus, "line status", 7, 1007, Family::Common,
+         typeid(CvexPlcLineStatusProtocol)},
+        {PlcPacket::MoldSetStatus, "mold set status", 8, 1008, Family::Common,
+         typeid(CvexPlcMoldSetStatusProtocol)},
+        {PlcPacket::MoldSet, "mold set", 9, 1009, Family::Common, typeid(CvexPlcMoldSetProtocol)},
+        {PlcPacket::Trigger, "trigger definition", 17, 1017, Family::Trigger,
+         typeid(CvexPlcTriggerProtocol)},
+        {PlcPacket::TriggerConfirm, "triggered data", 2018, 1018, Family::Trigger,
+         typeid(CvexPlcTriggerConfirmProtocol)},
+        {PlcPacket::CanTransmit, "CAN transmit", 15, 1015, Family::Common,
+         typeid(CvexPlcCANTransmitProtocol)},
+        {PlcPacket::CanTransmitVariant1, "CAN transmit variant 1", 16, 1016, Family::Common,
+         typeid(CvexPlcCANTransmitProtocol)},
+    };
+    ASSERT_EQ(std::size(PlcPacket::Types), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const TypeRow& want = rows[i];
+        const CvexPlcPacketType& type = PlcPacket::Types[i];
+        SCOPED_TRACE(want.name);
+        EXPECT_TRUE(sameRow(want.type, type)) << "the named row, at its place in the table";
+        EXPECT_STREQ(type.name, want.name);
+        EXPECT_EQ(type.sendCode, want.sendCode);
+        EXPECT_EQ(type.receiveCode, want.receiveCode);
+        EXPECT_EQ(type.family, want.family);
+        const std::unique_ptr<CvexAbstractProtocol> served = type.create();
+        ASSERT_NE(served, nullptr);
+        EXPECT_EQ(typeid(*served), want.servedBy);
+        const bool triggerHead = dynamic_cast<CvexAbstractPlcTriggerProtocol*>(served.get());
+        EXPECT_EQ(triggerHead, want.family == Family::Trigger);
+        // Each class's constructor takes its codes from its row; CAN transmit is always built as
+        // variant 0, whose codes are those of the first CAN row.
+        const auto* plc = dynamic_cast<const CvexAbstractPlcProtocol*>(served.get());
+        ASSERT_NE(plc, nullptr);
+        const CvexPlcPacketType& own =
+            sameRow(type, PlcPacket::CanTransmitVariant1) ? PlcPacket::CanTransmit : type;
+        EXPECT_EQ(plc->sendType(), own.sendCode);
+        EXPECT_EQ(plc->receiveType(), own.receiveCode);
+        EXPECT_EQ(CvexPlcPacketType::find(want.sendCode), &type);
+        EXPECT_EQ(CvexPlcPacketType::find(want.receiveCode), &type);
+    }
+    for (int code : {4, 18, 0, -1, 1010, 65535})
+        EXPECT_EQ(CvexPlcPacketType::find(code), nullptr) << code;
+}
+
+// The factory's lookup table, built from the packet types, keeps its pairs and their order.
+TEST(PacketTypeTable, FactoryPairsCodesWithSlotsInTableOrder)
+{
+    const int pairs[26][2] = {{1, 0},    {1001, 0}, {2, 1},     {1002, 1},  {3, 2},   {1003, 2},
+                              {2004, 3}, {1004, 3}, {5, 4},     {1005, 4},  {6, 5},   {1006, 5},
+                              {7, 6},    {1007, 6}, {8, 7},     {1008, 7},  {9, 8},   {1009, 8},
+                              {17, 9},   {1017, 9}, {2018, 10}, {1018, 10}, {15, 11}, {1015, 11},
+                              {16, 11},  {1016, 11}};
+    ASSERT_EQ(std::size(CvexPlcProtocolFactory::PLCPROTOCOLTYPE), std::size(pairs));
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+        EXPECT_EQ(CvexPlcProtocolFactory::PLCPROTOCOLTYPE[i][0], pairs[i][0]) << i;
+        EXPECT_EQ(CvexPlcProtocolFactory::PLCPROTOCOLTYPE[i][1], pairs[i][1]) << i;
+    }
 }
 
 } // namespace

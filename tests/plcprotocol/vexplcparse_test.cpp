@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Replies of the PLC: results, stored values, log entries and diagnostic lines.
 #include "plcprotocoltest.h"
+#include "vexplcalarmprotocol.h"
+#include "vexplcpackettype.h"
 
 #include <string>
 #include <vector>
@@ -145,6 +147,36 @@ TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
         logged.push_back(std::to_string(log.alarmNumber) + " " + std::to_string(log.category) +
                          " " + std::to_string(log.alarmByte));
     EXPECT_EQ(logged, (std::vector<std::string>{"1000 1 3", "2 1 1", "4294967295 1 4", "7 1 5"}));
+}
+
+// The alarm byte of the first record, read where the engine reads it for the answer.
+TEST_F(ParseTest, AlarmByteIsTheFirstRecordsOrNone)
+{
+    auto* alarm = static_cast<CvexPlcAlarmProtocol*>(factory.protocol(1004));
+    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 1, "03 00 E8 03 00 00")), 3);
+    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 2, "FE 09 02 00 00 00 04 00 FF FF FF FF")), 254);
+    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00 07")), 7);
+    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00")), -1);
+    EXPECT_EQ(alarm->alarmByte(CvexByteArray()), -1);
+    EXPECT_TRUE(controlData(0)->errorLogs().empty()) << "reading the byte logs nothing";
+}
+
+TEST(PeekType, TypeCodeAtOffsetFourOrNoneForAShortDatagram)
+{
+    const struct {
+        const char* bytes;
+        int type;
+    } rows[] = {
+        {"", PlcPacket::NoType},
+        {"88 55", PlcPacket::NoType},
+        {"88 55 0E 00 EF", PlcPacket::NoType},
+        {"88 55 0E 00 EF 03", 1007},
+        {"88 55 0E 00 D4 07 01", 2004},
+        {"88 55 0E 00 FF FF 00 00 00 00 00 00 88 66", 65535},
+        {"88 55 0E 00 00 00 00 00", 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CvexPlcPacketType::peekType(wire(row.bytes)), row.type) << row.bytes;
 }
 
 class TriggeredDataTest : public ParseTest {
