@@ -24,7 +24,7 @@ namespace Orrery {
 
 // One packet type of the link: the code the host sends, the code the PLC answers with, the head
 // its packets carry and the protocol class that composes and parses them. The rows are constant
-// (PlcPacket::Types below); any thread may read them and call the static lookups.
+// (PlcPacket::Types below); any thread may read them and call peekType().
 class VEX_PLCCOMMON_EXPORT CvexPlcPacketType {
 public:
     // Common: 12-byte head (mark, length, type, number, argument, count); Trigger: 8-byte head.
@@ -42,9 +42,6 @@ public:
     // The type code at offset 4 of a datagram, or PlcPacket::NoType when it is too short to
     // carry one.
     static int peekType(const CvexByteArray& datagram);
-    // The row whose send or receive code is `code`, the first in table order; null for a code no
-    // type uses. Inline, so that the row is the caller's own copy of the table.
-    static constexpr const CvexPlcPacketType* find(int code);
 };
 
 namespace PlcPacket {
@@ -93,15 +90,17 @@ inline constexpr CvexPlcPacketType Types[] = {
     Action,         LineStatus,  MoldSetStatus,      MoldSet, Trigger,
     TriggerConfirm, CanTransmit, CanTransmitVariant1};
 
-} // namespace PlcPacket
-
-constexpr const CvexPlcPacketType* CvexPlcPacketType::find(int code)
+// The row whose send or receive code is `code`, the first in table order; null for a code no
+// type uses. Inline, so that the row is the caller's own copy of the table.
+constexpr const CvexPlcPacketType* find(int code)
 {
-    for (const CvexPlcPacketType& type : PlcPacket::Types)
+    for (const CvexPlcPacketType& type : Types)
         if (type.sendCode == code || type.receiveCode == code)
             return &type;
     return nullptr;
 }
+
+} // namespace PlcPacket
 
 } // namespace Orrery
 

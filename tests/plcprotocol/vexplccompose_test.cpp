@@ -328,11 +328,11 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
             sameRow(type, PlcPacket::CanTransmitVariant1) ? PlcPacket::CanTransmit : type;
         EXPECT_EQ(plc->sendType(), own.sendCode);
         EXPECT_EQ(plc->receiveType(), own.receiveCode);
-        EXPECT_EQ(CvexPlcPacketType::find(want.sendCode), &type);
-        EXPECT_EQ(CvexPlcPacketType::find(want.receiveCode), &type);
+        EXPECT_EQ(PlcPacket::find(want.sendCode), &type);
+        EXPECT_EQ(PlcPacket::find(want.receiveCode), &type);
     }
     for (int code : {4, 18, 0, -1, 1010, 65535})
-        EXPECT_EQ(CvexPlcPacketType::find(code), nullptr) << code;
+        EXPECT_EQ(PlcPacket::find(code), nullptr) << code;
 }
 
 // The factory's lookup table, built from the packet types, keeps its pairs and their order.
