@@ -16,6 +16,8 @@
 #include "vexplcwriteparamprotocol.h"
 
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <set>
 #include <string>
 #include <typeinfo>
@@ -306,6 +308,7 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
          typeid(CvexPlcCANTransmitProtocol)},
     };
     ASSERT_EQ(std::size(PlcPacket::Types), std::size(rows));
+    CvexPlcProtocolFactory factory;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const TypeRow& want = rows[i];
         const CvexPlcPacketType& type = PlcPacket::Types[i];
@@ -318,6 +321,9 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
         const std::unique_ptr<CvexAbstractProtocol> served = type.create();
         ASSERT_NE(served, nullptr);
         EXPECT_EQ(typeid(*served), want.servedBy);
+        CvexAbstractProtocol* shared = factory.protocol(want.receiveCode);
+        ASSERT_NE(shared, nullptr);
+        EXPECT_EQ(typeid(*shared), want.servedBy);
         const bool triggerHead = dynamic_cast<CvexAbstractPlcTriggerProtocol*>(served.get());
         EXPECT_EQ(triggerHead, want.family == Family::Trigger);
         // Each class's constructor takes its codes from its row; CAN transmit is always built as
