@@ -320,10 +320,12 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
         EXPECT_EQ(type.family, want.family);
         const std::unique_ptr<CvexAbstractProtocol> served = type.create();
         ASSERT_NE(served, nullptr);
-        EXPECT_EQ(typeid(*served), want.servedBy);
+        const CvexAbstractProtocol& object = *served;
+        EXPECT_EQ(typeid(object), want.servedBy);
         CvexAbstractProtocol* shared = factory.protocol(want.receiveCode);
         ASSERT_NE(shared, nullptr);
-        EXPECT_EQ(typeid(*shared), want.servedBy);
+        const CvexAbstractProtocol& sharedObject = *shared;
+        EXPECT_EQ(typeid(sharedObject), want.servedBy);
         const bool triggerHead = dynamic_cast<CvexAbstractPlcTriggerProtocol*>(served.get());
         EXPECT_EQ(triggerHead, want.family == Family::Trigger);
         // Each class's constructor takes its codes from its row; CAN transmit is always built as
