@@ -7,17 +7,11 @@
 namespace Orrery {
 
 namespace {
-constexpr auto Slots = [] {
-    std::array<std::size_t, PlcPacket::TypeCount> slots{};
-    for (std::size_t row = 0; row < PlcPacket::TypeCount; ++row)
-        slots[row] = static_cast<std::size_t>(PlcPacket::slotOf(row));
-    return slots;
-}();
 constexpr std::size_t ObjectCount = [] {
-    std::size_t count = 0;
-    for (const std::size_t slot : Slots)
-        count = std::max(count, slot + 1);
-    return count;
+    int count = 0;
+    for (const auto& pair : CvexPlcProtocolFactory::PLCPROTOCOLTYPE)
+        count = std::max(count, pair[1] + 1);
+    return static_cast<std::size_t>(count);
 }();
 } // namespace
 
@@ -35,15 +29,18 @@ CvexPlcProtocolFactory::~CvexPlcProtocolFactory() = default;
 
 CvexAbstractProtocol* CvexPlcProtocolFactory::protocol(int code)
 {
-    const CvexPlcPacketType* type = PlcPacket::find(code);
-    if (!type)
-        return nullptr;
-    const auto row = static_cast<std::size_t>(type - std::begin(PlcPacket::Types));
-    const std::lock_guard<std::mutex> guard(d_ptr->mutex);
-    std::unique_ptr<CvexAbstractProtocol>& entry = d_ptr->slots[Slots[row]];
-    if (!entry)
-        entry = type->create();
-    return entry.get();
+    for (std::size_t pair = 0; pair < PLCPROTOCOLTYPE.size(); ++pair) {
+        if (PLCPROTOCOLTYPE[pair][0] != code)
+            continue;
+        const auto slot = static_cast<std::size_t>(PLCPROTOCOLTYPE[pair][1]);
+        const std::lock_guard<std::mutex> guard(d_ptr->mutex);
+        std::unique_ptr<CvexAbstractProtocol>& entry = d_ptr->slots[slot];
+        // Each row of the table gives two pairs: its send code, then its receive code.
+        if (!entry)
+            entry = PlcPacket::Types[pair / 2].create();
+        return entry.get();
+    }
+    return nullptr;
 }
 
 } // namespace Orrery
