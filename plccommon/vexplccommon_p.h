@@ -71,6 +71,9 @@ public:
     // The sending thread sleeps on it until a packet is queued, the line status slot is filled,
     // stop is requested or the watchdog's deadline comes.
     std::condition_variable_any _sendWakeup;
+    // Set by the destructor: the sending thread leaves its loop, and no packet leaves from a
+    // queueing thread any more.
+    std::atomic<bool> _stopRequested{false};
     // The PLC needs at least 1 ms between two datagrams. Every datagram of the engine leaves under
     // _sendMutex, from the sending thread or, into an idle engine, from the thread that queues it.
     std::chrono::steady_clock::time_point _nextSendAllowed{};

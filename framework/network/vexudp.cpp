@@ -303,89 +303,89 @@ bool CvexUdpPrivate::emitReadyRead()
 }
 
 CvexUdp::CvexUdp(CvexObject* parent)
-    : CvexObject(parent), d_udp(std::make_shared<CvexUdpPrivate>(this))
+    : CvexObject(parent), d_ptr(std::make_shared<CvexUdpPrivate>(this))
 {
-    d_udp->bindTo(thread());
+    d_ptr->bindTo(thread());
 }
 
 CvexUdp::~CvexUdp()
 {
-    d_udp->detachOwner();
+    d_ptr->detachOwner();
 }
 
 bool CvexUdp::bind(const CvexAddress& address, unsigned short port, bool exclusive)
 {
-    return d_udp->bind(address, port, exclusive);
+    return d_ptr->bind(address, port, exclusive);
 }
 
 void CvexUdp::close()
 {
-    d_udp->close();
+    d_ptr->close();
 }
 
 bool CvexUdp::isBound() const
 {
-    return d_udp->isBound();
+    return d_ptr->isBound();
 }
 
 int CvexUdp::error() const
 {
-    return d_udp->error();
+    return d_ptr->error();
 }
 
 std::string CvexUdp::errorString() const
 {
-    const int error = d_udp->error();
+    const int error = d_ptr->error();
     return error == 0 ? std::string() : vexsocket::errorText(error);
 }
 
 CvexAddress CvexUdp::localAddress() const
 {
-    return d_udp->localAddress();
+    return d_ptr->localAddress();
 }
 
 unsigned short CvexUdp::localPort() const
 {
-    return d_udp->localPort();
+    return d_ptr->localPort();
 }
 
 bool CvexUdp::hasPendingDatagrams() const
 {
-    return d_udp->pendingDatagramSize() >= 0;
+    return d_ptr->pendingDatagramSize() >= 0;
 }
 
 long long CvexUdp::pendingDatagramSize() const
 {
-    return d_udp->pendingDatagramSize();
+    return d_ptr->pendingDatagramSize();
 }
 
 long long CvexUdp::readDatagram(char* data, long long maxSize, CvexAddress* address,
                                 unsigned short* port)
 {
-    return d_udp->readDatagram(data, maxSize, address, port);
+    return d_ptr->readDatagram(data, maxSize, address, port);
 }
 
 long long CvexUdp::writeDatagram(const char* data, long long size, const CvexAddress& address,
                                  unsigned short port)
 {
-    return d_udp->writeDatagram(data, size, address, port);
+    return d_ptr->writeDatagram(data, size, address, port);
 }
 
 long long CvexUdp::writeDatagram(const CvexByteArray& datagram, const CvexAddress& address,
                                  unsigned short port)
 {
-    return d_udp->writeDatagram(datagram.constData(), datagram.size(), address, port);
+    return d_ptr->writeDatagram(datagram.constData(), datagram.size(), address, port);
 }
 
 void CvexUdp::threadChangeEvent(CvexThread* thread)
 {
-    d_udp->bindTo(thread);
+    d_ptr->bindTo(thread);
 }
 
 void CvexUdp::connectNotify(const std::string& signal)
 {
     if (signal == "readyRead")
-        d_udp->resume();
+        d_ptr->resume();
 }
 
 } // namespace Orrery
