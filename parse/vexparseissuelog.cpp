@@ -28,11 +28,11 @@ void appendSegment(std::string& path, const char* key, std::size_t length)
     }
 }
 
-constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 // Where a noted value sits: its place in document order and its JSON pointer.
 struct Place {
-    std::size_t order = notFound;
+    std::size_t order = kNotFound;
     std::string path;
 };
 
@@ -143,7 +143,7 @@ void fillLines(const char* text, const std::vector<std::size_t>& offsets, std::v
     int line = 1;
     std::size_t position = 0;
     for (const std::size_t index : byOffset) {
-        if (offsets[index] == CvexParseIssueLog::noOffset)
+        if (offsets[index] == CvexParseIssueLog::kNoOffset)
             break;
         for (; position < offsets[index] && text[position] != '\0'; ++position) {
             if (text[position] == '\n')
@@ -168,7 +168,7 @@ CvexParseIssueLog::~CvexParseIssueLog()
 void CvexParseIssueLog::note(const rapidjson::Value& value, std::string text)
 {
     if (activeLog != nullptr)
-        activeLog->add({&value, noOffset, std::move(text)});
+        activeLog->add({&value, kNoOffset, std::move(text)});
 }
 
 void CvexParseIssueLog::noteFile(std::string text, std::size_t offset)
@@ -178,7 +178,7 @@ void CvexParseIssueLog::noteFile(std::string text, std::size_t offset)
 
 void CvexParseIssueLog::add(Note note)
 {
-    if (_notes.size() < maxIssues)
+    if (_notes.size() < kMaxIssues)
         _notes.push_back(std::move(note));
     else
         ++_notesDropped;
@@ -195,12 +195,12 @@ std::vector<CvexParseIssue> CvexParseIssueLog::issues(const rapidjson::Value& ro
     if (!wanted.empty())
         wanted = findPlaces(root, std::move(wanted));
 
-    std::vector<std::size_t> offsets(_notes.size(), noOffset);
+    std::vector<std::size_t> offsets(_notes.size(), kNoOffset);
     std::vector<std::pair<std::size_t, std::size_t*>> offsetsWanted;
     for (std::size_t i = 0; i < _notes.size(); ++i) {
         if (_notes[i].value == nullptr)
             offsets[i] = _notes[i].offset;
-        else if (wanted[_notes[i].value].order != notFound)
+        else if (wanted[_notes[i].value].order != kNotFound)
             offsetsWanted.emplace_back(wanted[_notes[i].value].order, &offsets[i]);
     }
     if (!offsetsWanted.empty())

@@ -149,8 +149,8 @@ int wordFromBits(std::uint32_t bits)
 int floatWord(double number)
 {
     // The single-precision range the PLC accepts, a hair inside FLT_MAX.
-    constexpr double floatLimit = 3.4028234e38;
-    if (number >= -floatLimit && number <= floatLimit) {
+    constexpr double kFloatLimit = 3.4028234e38;
+    if (number >= -kFloatLimit && number <= kFloatLimit) {
         const float single = static_cast<float>(number);
         std::uint32_t bits = 0;
         std::memcpy(&bits, &single, sizeof bits);
@@ -224,11 +224,11 @@ public:
 private:
     bool writtenAsInteger() const
     {
-        const std::string_view numberCharacters = "0123456789+-.eE";
+        constexpr std::string_view kNumberCharacters = "0123456789+-.eE";
         const char* end = _stream->src_;
         const char* begin = end;
         while (begin != _stream->head_ &&
-               numberCharacters.find(begin[-1]) != std::string_view::npos)
+               kNumberCharacters.find(begin[-1]) != std::string_view::npos)
             --begin;
         return std::string_view(begin, static_cast<std::size_t>(end - begin))
                    .find_first_of(".eE") == std::string_view::npos;
@@ -560,8 +560,8 @@ CvexParseMoldSet::CvexParseMoldSet(const rapidjson::Value& value)
 void CvexParseMoldSet::parse(const rapidjson::Value& value)
 {
     const auto moldList = [this](const rapidjson::Value& list) { return parseMoldList(list); };
-    const char* repeatedList = "its blocks are added to those of the earlier one";
-    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList, repeatedList}}))
+    const char* const kRepeatedList = "its blocks are added to those of the earlier one";
+    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList, kRepeatedList}}))
         _valid = 1;
 }
 

@@ -61,13 +61,13 @@ bool parseMagnitude(const char* text, const char* end, int base, unsigned long l
 
 CvexByteArray unsignedText(unsigned long long magnitude, bool negative, int base)
 {
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     if (base < 2 || base > 36)
         base = 10;
     char buffer[72];
     int pos = sizeof(buffer);
     do {
-        buffer[--pos] = digits[magnitude % static_cast<unsigned long long>(base)];
+        buffer[--pos] = kDigits[magnitude % static_cast<unsigned long long>(base)];
         magnitude /= static_cast<unsigned long long>(base);
     } while (magnitude != 0);
     if (negative)

@@ -21,12 +21,12 @@ namespace vexsocket {
 
 #ifdef _WIN32
 using Native = SOCKET;
-constexpr Native invalid = INVALID_SOCKET;
-constexpr int addressNotAvailable = WSAEADDRNOTAVAIL;
+constexpr Native kInvalid = INVALID_SOCKET;
+constexpr int kAddressNotAvailable = WSAEADDRNOTAVAIL;
 #else
 using Native = int;
-constexpr Native invalid = -1;
-constexpr int addressNotAvailable = EADDRNOTAVAIL;
+constexpr Native kInvalid = -1;
+constexpr int kAddressNotAvailable = EADDRNOTAVAIL;
 #endif
 
 // The system's code of the last failed call of this thread, and its text as Linux words it, so

@@ -11,7 +11,7 @@ namespace Orrery {
 namespace {
 
 // The largest payload of a UDP datagram over IPv4.
-constexpr long long maxDatagram = 65507;
+constexpr long long kMaxDatagram = 65507;
 
 sockaddr_in socketAddress(const CvexAddress& address, unsigned short port)
 {
@@ -35,13 +35,13 @@ bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool 
     {
         const std::lock_guard<std::mutex> lock(_mutex);
         if (address.isNull()) {
-            _error = vexsocket::addressNotAvailable;
+            _error = vexsocket::kAddressNotAvailable;
             return false;
         }
         // Binding again moves the socket to the new endpoint.
         closeLocked();
         const vexsocket::Native fd = vexsocket::openUdp();
-        if (fd == vexsocket::invalid) {
+        if (fd == vexsocket::kInvalid) {
             _error = vexsocket::lastError();
             return false;
         }
@@ -113,7 +113,7 @@ unsigned short CvexUdpPrivate::localPort() const
 long long CvexUdpPrivate::pendingDatagramSize() const
 {
     const std::lock_guard<std::mutex> lock(_mutex);
-    return _fd == vexsocket::invalid ? -1 : vexsocket::peekSize(_fd);
+    return _fd == vexsocket::kInvalid ? -1 : vexsocket::peekSize(_fd);
 }
 
 long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddress* address,
@@ -122,11 +122,11 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
     if (maxSize < 0 || (!data && maxSize > 0))
         return -1;
     const std::lock_guard<std::mutex> lock(_mutex);
-    if (_fd == vexsocket::invalid)
+    if (_fd == vexsocket::kInvalid)
         return -1;
     char none = 0;
     char* buffer = data ? data : &none;
-    const auto capacity = static_cast<std::size_t>(maxSize < maxDatagram ? maxSize : maxDatagram);
+    const auto capacity = static_cast<std::size_t>(maxSize < kMaxDatagram ? maxSize : kMaxDatagram);
     sockaddr_in sender{};
     const long long size = vexsocket::receiveFrom(_fd, buffer, capacity, &sender);
     if (size < 0)
@@ -141,14 +141,14 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
 long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
                                         const CvexAddress& address, unsigned short port)
 {
-    if (size < 0 || size > maxDatagram || (!data && size > 0) || address.isNull())
+    if (size < 0 || size > kMaxDatagram || (!data && size > 0) || address.isNull())
         return -1;
     Watch started;
     long long sent = -1;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
-        const bool created = _fd == vexsocket::invalid;
-        if (ensureSocket() == vexsocket::invalid)
+        const bool created = _fd == vexsocket::kInvalid;
+        if (ensureSocket() == vexsocket::kInvalid)
             return -1;
         if (created)
             started = rebindLocked(_thread);
@@ -166,7 +166,7 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
 // port with the first datagram, and replies to it are received as on a bound socket.
 vexsocket::Native CvexUdpPrivate::ensureSocket()
 {
-    if (_fd == vexsocket::invalid)
+    if (_fd == vexsocket::kInvalid)
         _fd = vexsocket::openUdp();
     return _fd;
 }
@@ -174,7 +174,7 @@ vexsocket::Native CvexUdpPrivate::ensureSocket()
 void CvexUdpPrivate::closeLocked()
 {
     vexsocket::close(_fd);
-    _fd = vexsocket::invalid;
+    _fd = vexsocket::kInvalid;
     _bound = false;
     _localAddress = CvexAddress();
     _localPort = 0;
@@ -190,9 +190,9 @@ CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
     _resting = false;
     ++_generation;
     std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
-    if (_fd != vexsocket::invalid && loop) {
+    if (_fd != vexsocket::kInvalid && loop) {
         const vexsocket::Native duplicate = vexsocket::duplicate(_fd);
-        if (duplicate != vexsocket::invalid) {
+        if (duplicate != vexsocket::kInvalid) {
             auto binding = std::make_shared<CvexUdpBinding>(std::move(loop));
             std::error_code error;
             binding->assign(duplicate, error);

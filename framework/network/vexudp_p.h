@@ -94,7 +94,7 @@ private:
     CvexUdp* q;
 
     mutable std::mutex _mutex;
-    vexsocket::Native _fd = vexsocket::invalid;
+    vexsocket::Native _fd = vexsocket::kInvalid;
     bool _bound = false;
     CvexAddress _localAddress;
     unsigned short _localPort = 0;
