@@ -40,18 +40,17 @@ bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool 
         }
         // Binding again moves the socket to the new endpoint.
         closeLocked();
-        const vexsocket::Native fd = vexsocket::openUdp();
-        if (fd == vexsocket::kInvalid) {
+        vexsocket::Handle socket(vexsocket::openUdp());
+        if (!socket.isValid()) {
             _error = vexsocket::lastError();
             return false;
         }
         sockaddr_in bound{};
-        if (!vexsocket::bind(fd, socketAddress(address, port), exclusive, &bound)) {
+        if (!vexsocket::bind(socket.get(), socketAddress(address, port), exclusive, &bound)) {
             _error = vexsocket::lastError();
-            vexsocket::close(fd);
             return false;
         }
-        _fd = fd;
+        _socket = std::move(socket);
         _bound = true;
         _localAddress = CvexAddress(ntohl(bound.sin_addr.s_addr));
         _localPort = ntohs(bound.sin_port);
@@ -113,7 +112,7 @@ unsigned short CvexUdpPrivate::localPort() const
 long long CvexUdpPrivate::pendingDatagramSize() const
 {
     const std::lock_guard<std::mutex> lock(_mutex);
-    return _fd == vexsocket::kInvalid ? -1 : vexsocket::peekSize(_fd);
+    return _socket.isValid() ? vexsocket::peekSize(_socket.get()) : -1;
 }
 
 long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddress* address,
@@ -122,13 +121,13 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
     if (maxSize < 0 || (!data && maxSize > 0))
         return -1;
     const std::lock_guard<std::mutex> lock(_mutex);
-    if (_fd == vexsocket::kInvalid)
+    if (!_socket.isValid())
         return -1;
     char none = 0;
     char* buffer = data ? data : &none;
     const auto capacity = static_cast<std::size_t>(maxSize < kMaxDatagram ? maxSize : kMaxDatagram);
     sockaddr_in sender{};
-    const long long size = vexsocket::receiveFrom(_fd, buffer, capacity, &sender);
+    const long long size = vexsocket::receiveFrom(_socket.get(), buffer, capacity, &sender);
     if (size < 0)
         return -1;
     if (address)
@@ -147,13 +146,13 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
     long long sent = -1;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
-        const bool created = _fd == vexsocket::kInvalid;
-        if (ensureSocket() == vexsocket::kInvalid)
+        const bool created = !_socket.isValid();
+        if (!ensureSocket())
             return -1;
         if (created)
             started = rebindLocked(_thread);
         const char none = 0;
-        sent = vexsocket::sendTo(_fd, data ? data : &none, static_cast<std::size_t>(size),
+        sent = vexsocket::sendTo(_socket.get(), data ? data : &none, static_cast<std::size_t>(size),
                                  socketAddress(address, port));
         if (sent < 0)
             _error = vexsocket::lastError();
@@ -164,17 +163,16 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
 
 // A socket that sends before it was bound gets a descriptor of its own; the system picks its
 // port with the first datagram, and replies to it are received as on a bound socket.
-vexsocket::Native CvexUdpPrivate::ensureSocket()
+bool CvexUdpPrivate::ensureSocket()
 {
-    if (_fd == vexsocket::kInvalid)
-        _fd = vexsocket::openUdp();
-    return _fd;
+    if (!_socket.isValid())
+        _socket.reset(vexsocket::openUdp());
+    return _socket.isValid();
 }
 
 void CvexUdpPrivate::closeLocked()
 {
-    vexsocket::close(_fd);
-    _fd = vexsocket::kInvalid;
+    _socket.reset();
     _bound = false;
     _localAddress = CvexAddress();
     _localPort = 0;
@@ -190,16 +188,17 @@ CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
     _resting = false;
     ++_generation;
     std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
-    if (_fd != vexsocket::kInvalid && loop) {
-        const vexsocket::Native duplicate = vexsocket::duplicate(_fd);
-        if (duplicate != vexsocket::kInvalid) {
+    if (_socket.isValid() && loop) {
+        vexsocket::Handle duplicate(vexsocket::duplicate(_socket.get()));
+        if (duplicate.isValid()) {
             auto binding = std::make_shared<CvexUdpBinding>(std::move(loop));
             std::error_code error;
-            binding->assign(duplicate, error);
-            if (error)
-                vexsocket::close(duplicate);
-            else
+            binding->assign(duplicate.get(), error);
+            // The loop's descriptor owns the duplicate once it took it.
+            if (!error) {
+                duplicate.release();
                 _binding = std::move(binding);
+            }
         }
     }
     return {_binding, _generation};
