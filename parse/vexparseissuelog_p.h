@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Orrery {
@@ -36,8 +37,8 @@ public:
     void noteFile(std::string text, std::size_t offset = kNoOffset);
 
     // The notes in the order taken, each with the path of its value in `root` and its line in
-    // `text`, the NUL-terminated text `root` was read from.
-    std::vector<CvexParseIssue> issues(const rapidjson::Value& root, const char* text) const;
+    // `text`, the text `root` was read from.
+    std::vector<CvexParseIssue> issues(const rapidjson::Value& root, std::string_view text) const;
 
     static constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
     // A file can hold any number of faults; past this many only their count is reported.
