@@ -122,6 +122,8 @@ const ConversionRow conversionRows[] = {{"", 10, false, 0, false, 0u},
                                         {"1", 1, false, 0, false, 0u}};
 INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayConversion, testing::ValuesIn(conversionRows));
 
+namespace {
+
 // Each row: how an array came by its bytes, and the bytes it must hold. Sizes around 8 and 16
 // put the byte behind the data at the start, inside and at the end of a sanitizer granule, in the
 // string's inline buffer and on the heap.
@@ -207,7 +209,7 @@ TEST_P(CvexByteArrayTerminator, ReadingTheByteBehindTheDataIsReported)
 {
     const CvexByteArray bytes = GetParam().make();
     ASSERT_EQ(bytes.toStdString(), GetParam().expected);
-    const char* data = bytes.constData();
+    const char* data = bytes.data();
     const int size = bytes.size();
 #if VEX_ADDRESS_SANITIZER
     if (size > 0)
@@ -225,3 +227,5 @@ INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayTerminator, testing::ValuesIn(termin
                          [](const testing::TestParamInfo<TerminatorRow>& info) {
                              return std::string(info.param.name);
                          });
+
+} // namespace
