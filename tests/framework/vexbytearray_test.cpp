@@ -199,11 +199,13 @@ const TerminatorRow terminatorRows[] = {
 
 class CvexByteArrayTerminator : public testing::TestWithParam<TerminatorRow> {};
 
+#if VEX_ADDRESS_SANITIZER
 // A volatile read, so that the compiler keeps it.
 void readByte(const char* byte)
 {
     static_cast<void>(*static_cast<const volatile char*>(byte));
 }
+#endif
 
 TEST_P(CvexByteArrayTerminator, ReadingTheByteBehindTheDataIsReported)
 {
