@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: MIT
-// Feeds arbitrary bytes to the common-file parser as the content of a file. The text is handed
-// over NUL-terminated, as a file's content is, so the parser sees exactly what it would read from
-// disk; the input buffer itself is never read past its size.
+// Feeds arbitrary bytes to the common-file parser as the content of a file, with their size and
+// no NUL behind them: a read past the input is the sanitizer's to report.
 #include "vexparseplccommon_p.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const Orrery::CvexParsePlcCommon config = Orrery::CvexParsePlcCommonText::parse(text.c_str());
+    const Orrery::CvexParsePlcCommon config =
+        Orrery::CvexParsePlcCommonText::parse(reinterpret_cast<const char*>(data), size);
     // Walk every record the engine would read, so that a broken copy shows up here too.
     std::size_t words = config.actual().dataIDSet().array().size();
     for (const auto& block : config.moldSet().moldList())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vexparseissuelog_p.h"
 
+#include <rapidjson/memorystream.h>
 #include <rapidjson/reader.h>
 
 #include <algorithm>
@@ -28,11 +29,11 @@ void appendSegment(std::string& path, const char* key, std::size_t length)
     }
 }
 
-constexpr std::size_t notFound = static_cast<std::size_t>(-1);
+constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 
 // Where a noted value sits: its place in document order and its JSON pointer.
 struct Place {
-    std::size_t order = notFound;
+    std::size_t order = kNotFound;
     std::string path;
 };
 
@@ -83,19 +84,14 @@ findPlaces(const rapidjson::Value& root, std::unordered_map<const rapidjson::Val
     return wanted;
 }
 
-// The reader's own stream type is copied into the reader and its position lost; a stream of
-// another type is used in place, so the handler can ask where the reader stands.
-struct PlaceStream : rapidjson::StringStream {
-    explicit PlaceStream(const char* text) : rapidjson::StringStream(text) {}
-};
-
 // Reads the text again and notes, for the values at the wanted places in document order, an
 // offset on their first line: the opening bracket of an array or object (the iterative reader
 // reports it before taking the bracket), the last character of any other value (reported after
-// it). No JSON token spans lines.
+// it). No JSON token spans lines. The reader works on a memory stream in place (only string
+// streams are copied), so the handler can ask where the reader stands.
 class OffsetFinder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, OffsetFinder> {
 public:
-    OffsetFinder(const PlaceStream& stream,
+    OffsetFinder(const rapidjson::MemoryStream& stream,
                  std::vector<std::pair<std::size_t, std::size_t*>> wanted)
         : _stream(stream), _wanted(std::move(wanted))
     {
@@ -119,22 +115,23 @@ private:
         return _next < _wanted.size();
     }
 
-    const PlaceStream& _stream;
+    const rapidjson::MemoryStream& _stream;
     std::vector<std::pair<std::size_t, std::size_t*>> _wanted;
     std::size_t _next = 0;
     std::size_t _order = 0;
 };
 
-void findOffsets(const char* text, std::vector<std::pair<std::size_t, std::size_t*>> wanted)
+void findOffsets(std::string_view text, std::vector<std::pair<std::size_t, std::size_t*>> wanted)
 {
-    PlaceStream stream(text);
+    rapidjson::MemoryStream stream(text.data(), text.size());
     OffsetFinder finder(stream, std::move(wanted));
     rapidjson::Reader reader;
     reader.Parse<rapidjson::kParseIterativeFlag>(stream, finder);
 }
 
 // The 1-based lines of ascending offsets, counted in one pass over the text.
-void fillLines(const char* text, const std::vector<std::size_t>& offsets, std::vector<int>& lines)
+void fillLines(std::string_view text, const std::vector<std::size_t>& offsets,
+               std::vector<int>& lines)
 {
     std::vector<std::size_t> byOffset(offsets.size());
     std::iota(byOffset.begin(), byOffset.end(), 0);
@@ -143,9 +140,9 @@ void fillLines(const char* text, const std::vector<std::size_t>& offsets, std::v
     int line = 1;
     std::size_t position = 0;
     for (const std::size_t index : byOffset) {
-        if (offsets[index] == CvexParseIssueLog::noOffset)
+        if (offsets[index] == CvexParseIssueLog::kNoOffset)
             break;
-        for (; position < offsets[index] && text[position] != '\0'; ++position) {
+        for (; position < offsets[index] && position < text.size(); ++position) {
             if (text[position] == '\n')
                 ++line;
         }
@@ -168,7 +165,7 @@ CvexParseIssueLog::~CvexParseIssueLog()
 void CvexParseIssueLog::note(const rapidjson::Value& value, std::string text)
 {
     if (activeLog != nullptr)
-        activeLog->add({&value, noOffset, std::move(text)});
+        activeLog->add({&value, kNoOffset, std::move(text)});
 }
 
 void CvexParseIssueLog::noteFile(std::string text, std::size_t offset)
@@ -178,14 +175,14 @@ void CvexParseIssueLog::noteFile(std::string text, std::size_t offset)
 
 void CvexParseIssueLog::add(Note note)
 {
-    if (_notes.size() < maxIssues)
+    if (_notes.size() < kMaxIssues)
         _notes.push_back(std::move(note));
     else
         ++_notesDropped;
 }
 
 std::vector<CvexParseIssue> CvexParseIssueLog::issues(const rapidjson::Value& root,
-                                                      const char* text) const
+                                                      std::string_view text) const
 {
     std::unordered_map<const rapidjson::Value*, Place> wanted;
     for (const Note& note : _notes) {
@@ -195,12 +192,12 @@ std::vector<CvexParseIssue> CvexParseIssueLog::issues(const rapidjson::Value& ro
     if (!wanted.empty())
         wanted = findPlaces(root, std::move(wanted));
 
-    std::vector<std::size_t> offsets(_notes.size(), noOffset);
+    std::vector<std::size_t> offsets(_notes.size(), kNoOffset);
     std::vector<std::pair<std::size_t, std::size_t*>> offsetsWanted;
     for (std::size_t i = 0; i < _notes.size(); ++i) {
         if (_notes[i].value == nullptr)
             offsets[i] = _notes[i].offset;
-        else if (wanted[_notes[i].value].order != notFound)
+        else if (wanted[_notes[i].value].order != kNotFound)
             offsetsWanted.emplace_back(wanted[_notes[i].value].order, &offsets[i]);
     }
     if (!offsetsWanted.empty())

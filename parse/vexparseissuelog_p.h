@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Orrery {
@@ -33,15 +34,15 @@ public:
     static void note(const rapidjson::Value& value, std::string text);
     // Notes `text` against the file as a whole; `offset` (a byte offset into the text) gives the
     // line where one is known.
-    void noteFile(std::string text, std::size_t offset = noOffset);
+    void noteFile(std::string text, std::size_t offset = kNoOffset);
 
     // The notes in the order taken, each with the path of its value in `root` and its line in
-    // `text`, the NUL-terminated text `root` was read from.
-    std::vector<CvexParseIssue> issues(const rapidjson::Value& root, const char* text) const;
+    // `text`, the text `root` was read from.
+    std::vector<CvexParseIssue> issues(const rapidjson::Value& root, std::string_view text) const;
 
-    static constexpr std::size_t noOffset = static_cast<std::size_t>(-1);
+    static constexpr std::size_t kNoOffset = static_cast<std::size_t>(-1);
     // A file can hold any number of faults; past this many only their count is reported.
-    static constexpr std::size_t maxIssues = 1000;
+    static constexpr std::size_t kMaxIssues = 1000;
 
 private:
     struct Note {

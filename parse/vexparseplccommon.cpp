@@ -16,6 +16,7 @@
 #include <utility>
 
 #include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
 
 namespace Orrery {
 
@@ -149,8 +150,8 @@ int wordFromBits(std::uint32_t bits)
 int floatWord(double number)
 {
     // The single-precision range the PLC accepts, a hair inside FLT_MAX.
-    constexpr double floatLimit = 3.4028234e38;
-    if (number >= -floatLimit && number <= floatLimit) {
+    constexpr double kFloatLimit = 3.4028234e38;
+    if (number >= -kFloatLimit && number <= kFloatLimit) {
         const float single = static_cast<float>(number);
         std::uint32_t bits = 0;
         std::memcpy(&bits, &single, sizeof bits);
@@ -181,13 +182,6 @@ bool numberWord(const rapidjson::Value& value, int& word)
     return false;
 }
 
-// The text of a common file as the reader sees it. RapidJSON's reader works on a copy of a plain
-// string stream and writes the copy back after each value; on a stream of its own type it works
-// in place, so that a number's handler finds the stream just behind the number's text.
-struct TextStream : rapidjson::StringStream {
-    explicit TextStream(const char* text) : rapidjson::StringStream(text) {}
-};
-
 // The tree of a common file. RapidJSON hands an integer literal too wide for 64 bits to its
 // handler as a double, like the same value written with an exponent, yet a number list refuses
 // the one and encodes the other. Such a literal is therefore put into the tree as null, which no
@@ -195,9 +189,11 @@ struct TextStream : rapidjson::StringStream {
 class CommonFileTree : public rapidjson::Document {
 public:
     // False on a syntax error, which syntaxError() then describes.
-    bool read(const char* text)
+    // RapidJSON's reader works on a memory stream in place (only string streams are copied), so
+    // that a number's handler finds the stream just behind the number's text.
+    bool read(std::string_view text)
     {
-        TextStream stream(text);
+        rapidjson::MemoryStream stream(text.data(), text.size());
         _stream = &stream;
         auto generate = [this, &stream](rapidjson::Document&) {
             // The iterative reader accepts exactly the texts the default one does, but keeps its
@@ -224,17 +220,17 @@ public:
 private:
     bool writtenAsInteger() const
     {
-        const std::string_view numberCharacters = "0123456789+-.eE";
+        constexpr std::string_view kNumberCharacters = "0123456789+-.eE";
         const char* end = _stream->src_;
         const char* begin = end;
-        while (begin != _stream->head_ &&
-               numberCharacters.find(begin[-1]) != std::string_view::npos)
+        while (begin != _stream->begin_ &&
+               kNumberCharacters.find(begin[-1]) != std::string_view::npos)
             --begin;
         return std::string_view(begin, static_cast<std::size_t>(end - begin))
                    .find_first_of(".eE") == std::string_view::npos;
     }
 
-    const TextStream* _stream = nullptr;
+    const rapidjson::MemoryStream* _stream = nullptr;
     rapidjson::ParseResult _result;
 };
 
@@ -560,8 +556,8 @@ CvexParseMoldSet::CvexParseMoldSet(const rapidjson::Value& value)
 void CvexParseMoldSet::parse(const rapidjson::Value& value)
 {
     const auto moldList = [this](const rapidjson::Value& list) { return parseMoldList(list); };
-    const char* repeatedList = "its blocks are added to those of the earlier one";
-    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList, repeatedList}}))
+    const char* const kRepeatedList = "its blocks are added to those of the earlier one";
+    if (walkMembers(value, {uintKey("ID", _id), {"MoldList", moldList, kRepeatedList}}))
         _valid = 1;
 }
 
@@ -911,12 +907,12 @@ void CvexParsePlcCommon::parse(const std::string& path)
         _issues.push_back({"", 0, "the file is empty"});
         return;
     }
-    // readAll() keeps a NUL after the bytes, which is where the text ends at the latest.
-    parseText(content.constData());
+    parseText(std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
 }
 
-void CvexParsePlcCommon::parseText(const char* text)
+void CvexParsePlcCommon::parseText(std::string_view text)
 {
+    text = text.substr(0, text.find('\0'));
     CvexParseIssueLog issueLog;
     CommonFileTree document;
     if (document.read(text))
@@ -1058,11 +1054,11 @@ std::vector<CvexParseIssue> CvexParsePlcCommon::issues() const
 
 // ---------------------------------------------------------------------------------------------
 
-CvexParsePlcCommon CvexParsePlcCommonText::parse(const char* text)
+CvexParsePlcCommon CvexParsePlcCommonText::parse(const char* text, std::size_t size)
 {
     CvexParsePlcCommon config;
     if (text != nullptr)
-        config.parseText(text);
+        config.parseText(std::string_view(text, size));
     return config;
 }
 

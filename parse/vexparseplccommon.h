@@ -15,6 +15,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Orrery {
@@ -334,8 +335,9 @@ public:
 private:
     friend class CvexParsePlcCommonText;
 
-    // Parses NUL-terminated JSON text; the file reading of parse(path) ends here.
-    void parseText(const char* text);
+    // Parses JSON text, which ends at its first NUL or at the end of `text`; the file reading of
+    // parse(path) ends here.
+    void parseText(std::string_view text);
     // Returns false when the section makes the whole document invalid.
     void parseDocument(const rapidjson::Value& document);
     bool parseSection(const rapidjson::Value& section);

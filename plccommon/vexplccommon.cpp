@@ -333,7 +333,7 @@ CvexPlcCommon::CvexPlcCommon(CvexObject* parent)
 
 CvexPlcCommon::~CvexPlcCommon()
 {
-    _stopRequested = true;
+    d_func()->_stopRequested = true;
     wakeSendingThread();
     quit();
     wait();
@@ -480,7 +480,7 @@ void CvexPlcCommon::run()
             sendNextPacket();
         }
         reportDroppedPackets();
-        if (_stopRequested) {
+        if (d->_stopRequested) {
             closeSendPath();
             exec();
             return;
@@ -533,7 +533,7 @@ bool CvexPlcCommon::waitForWork(long long cycleTime)
 {
     CvexPlcCommonPrivate* d = d_func();
     std::unique_lock<CvexMutex> lock(d->_sendMutex);
-    while (!_stopRequested) {
+    while (!d->_stopRequested) {
         const long long silence = d->_receiveTimer.elapsed();
         if (silence >= cycleTime) {
             return false;
@@ -641,7 +641,7 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
     unsigned long long dropped = 0;
     {
         SendLock lock(d->_sendMutex);
-        if (!_stopRequested && isSendPathIdle(*d)) {
+        if (!d->_stopRequested && isSendPathIdle(*d)) {
             sendToPlc(*d, packet);
             return;
         }

@@ -9,7 +9,6 @@
 #include "vexplcstatistics.h"
 #include "vexvariant.h"
 
-#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -123,7 +122,6 @@ private:
     void stopWorkerThread();
 
     std::unique_ptr<CvexPlcCommonPrivate> d_ptr;
-    std::atomic<bool> _stopRequested{false};
 };
 
 } // namespace Orrery

@@ -71,6 +71,9 @@ public:
     // The sending thread sleeps on it until a packet is queued, the line status slot is filled,
     // stop is requested or the watchdog's deadline comes.
     std::condition_variable_any _sendWakeup;
+    // Set by the destructor: the sending thread leaves its loop, and no packet leaves from a
+    // queueing thread any more.
+    std::atomic<bool> _stopRequested{false};
     // The PLC needs at least 1 ms between two datagrams. Every datagram of the engine leaves under
     // _sendMutex, from the sending thread or, into an idle engine, from the thread that queues it.
     std::chrono::steady_clock::time_point _nextSendAllowed{};
@@ -94,6 +97,14 @@ public:
     std::unique_ptr<CvexTimer> _resendTimer;
     CvexPlcDuplicateFilter _duplicateFilter;
 
+    // Lock order: _stateMutex, then the lock of a protocol object (taken inside its compose and
+    // parse), then those of the data storage and the control data (taken inside their calls,
+    // which take no other); and _stateMutex, then _sendMutex. Every compose and parse of the
+    // source runs under _stateMutex, and a packet is composed before it is queued, so a protocol's
+    // lock and _sendMutex are never held together. Under _sendMutex only locks inside the socket,
+    // the monitor and the event loops are taken, and none of those takes a lock of the source;
+    // _stateMutex is never taken under any of the others. The host commands that look up names
+    // reach the data storage with no lock of the source held.
     CvexRecursiveMutex _stateMutex;
 
     // Used by the worker thread only: every received datagram is read into it.

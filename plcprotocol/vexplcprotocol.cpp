@@ -207,12 +207,12 @@ unsigned short CvexAbstractPlcProtocol::packNumberReset()
 
 CvexAbstractPlcProtocolPrivate* CvexAbstractPlcProtocol::d_func()
 {
-    return static_cast<CvexAbstractPlcProtocolPrivate*>(d_base());
+    return static_cast<CvexAbstractPlcProtocolPrivate*>(d_ptr.get());
 }
 
 const CvexAbstractPlcProtocolPrivate* CvexAbstractPlcProtocol::d_func() const
 {
-    return static_cast<const CvexAbstractPlcProtocolPrivate*>(d_base());
+    return static_cast<const CvexAbstractPlcProtocolPrivate*>(d_ptr.get());
 }
 
 CvexAbstractPlcCommonProtocol::CvexAbstractPlcCommonProtocol()
@@ -240,12 +240,12 @@ void CvexAbstractPlcCommonProtocol::initReceive()
 
 CvexAbstractPlcCommonProtocolPrivate* CvexAbstractPlcCommonProtocol::d_func()
 {
-    return static_cast<CvexAbstractPlcCommonProtocolPrivate*>(d_base());
+    return static_cast<CvexAbstractPlcCommonProtocolPrivate*>(d_ptr.get());
 }
 
 const CvexAbstractPlcCommonProtocolPrivate* CvexAbstractPlcCommonProtocol::d_func() const
 {
-    return static_cast<const CvexAbstractPlcCommonProtocolPrivate*>(d_base());
+    return static_cast<const CvexAbstractPlcCommonProtocolPrivate*>(d_ptr.get());
 }
 
 int CvexAbstractPlcCommonProtocol::composeRecordRequest(CvexByteArray& out, const CvexByteArray& in,

@@ -9,7 +9,7 @@ namespace Orrery {
 
 namespace {
 
-constexpr unsigned int unknownID = 0xFFFFFFFFu;
+constexpr unsigned int kUnknownID = 0xFFFFFFFFu;
 
 struct IntegerRange {
     double low;
@@ -204,7 +204,7 @@ void CvexMemoryDataStorage::clear()
 unsigned int CvexMemoryDataStorage::idOfName(const std::string& name) const
 {
     const auto found = _idsByName.find(name);
-    return found == _idsByName.end() ? unknownID : found->second;
+    return found == _idsByName.end() ? kUnknownID : found->second;
 }
 
 CvexDataItem CvexMemoryDataStorage::itemRecord(unsigned int dataID) const

@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "vexbytearray.h"
+#include "vexbytearray_p.h"
 
 #include <climits>
 #include <cstring>
+
+#if VEX_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace Orrery {
 
@@ -61,13 +66,13 @@ bool parseMagnitude(const char* text, const char* end, int base, unsigned long l
 
 CvexByteArray unsignedText(unsigned long long magnitude, bool negative, int base)
 {
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     if (base < 2 || base > 36)
         base = 10;
     char buffer[72];
     int pos = sizeof(buffer);
     do {
-        buffer[--pos] = digits[magnitude % static_cast<unsigned long long>(base)];
+        buffer[--pos] = kDigits[magnitude % static_cast<unsigned long long>(base)];
         magnitude /= static_cast<unsigned long long>(base);
     } while (magnitude != 0);
     if (negative)
@@ -89,56 +94,74 @@ void setOk(bool* ok, bool value)
         *ok = value;
 }
 
-} // namespace
-
-CvexByteArray::CvexByteArray() : _d(std::make_shared<std::string>()) {}
-
-CvexByteArray::CvexByteArray(const char* data, int size) : _d(std::make_shared<std::string>())
+std::string bytesOf(const char* data, int size)
 {
     if (!data)
-        return;
-    if (size < 0)
-        _d->assign(data);
-    else
-        _d->assign(data, static_cast<std::size_t>(size));
+        return std::string();
+    return size < 0 ? std::string(data) : std::string(data, static_cast<std::size_t>(size));
+}
+
+} // namespace
+
+void CvexByteArrayData::poisonTail() const
+{
+#if VEX_ADDRESS_SANITIZER
+    ASAN_POISON_MEMORY_REGION(_bytes.data() + _bytes.size(), _bytes.capacity() - _bytes.size() + 1);
+#endif
+}
+
+void CvexByteArrayData::unpoisonTail() const
+{
+#if VEX_ADDRESS_SANITIZER
+    ASAN_UNPOISON_MEMORY_REGION(_bytes.data() + _bytes.size(),
+                                _bytes.capacity() - _bytes.size() + 1);
+#endif
+}
+
+CvexByteArray::CvexByteArray() : d_ptr(std::make_shared<CvexByteArrayData>()) {}
+
+CvexByteArray::CvexByteArray(const char* data, int size)
+    : d_ptr(std::make_shared<CvexByteArrayData>(bytesOf(data, size)))
+{
 }
 
 CvexByteArray::CvexByteArray(const char* text) : CvexByteArray(text, -1) {}
 
 CvexByteArray::CvexByteArray(int size, char fill)
-    : _d(std::make_shared<std::string>(static_cast<std::size_t>(size > 0 ? size : 0), fill))
+    : d_ptr(std::make_shared<CvexByteArrayData>(
+          std::string(static_cast<std::size_t>(size > 0 ? size : 0), fill)))
 {
 }
 
 int CvexByteArray::size() const
 {
-    return clampedSize(_d->size());
+    return clampedSize(d_ptr->bytes().size());
 }
 
 bool CvexByteArray::isEmpty() const
 {
-    return _d->empty();
+    return d_ptr->bytes().empty();
 }
 
 char* CvexByteArray::data()
 {
     detach();
-    return _d->data();
+    return d_ptr->data();
 }
 
 const char* CvexByteArray::data() const
 {
-    return _d->c_str();
+    return d_ptr->bytes().data();
 }
 
 const char* CvexByteArray::constData() const
 {
-    return _d->c_str();
+    return d_ptr->bytes().data();
 }
 
 char CvexByteArray::at(int index) const
 {
-    return index >= 0 && index < size() ? (*_d)[static_cast<std::size_t>(index)] : '\0';
+    return index >= 0 && index < size() ? d_ptr->bytes()[static_cast<std::size_t>(index)] : '\0';
 }
 
 char CvexByteArray::operator[](int index) const
@@ -149,20 +172,20 @@ char CvexByteArray::operator[](int index) const
 CvexByteArray& CvexByteArray::append(const CvexByteArray& other)
 {
     if (isEmpty()) {
-        _d = other._d;
+        d_ptr = other.d_ptr;
         return *this;
     }
     // Appending an array to itself reads the bytes before they are detached.
-    const std::shared_ptr<std::string> source = other._d;
+    const std::shared_ptr<CvexByteArrayData> source = other.d_ptr;
     detach();
-    _d->append(*source);
+    d_ptr->change([&source](std::string& bytes) { bytes.append(source->bytes()); });
     return *this;
 }
 
 CvexByteArray& CvexByteArray::append(char c)
 {
     detach();
-    _d->push_back(c);
+    d_ptr->change([c](std::string& bytes) { bytes.push_back(c); });
     return *this;
 }
 
@@ -174,12 +197,13 @@ CvexByteArray& CvexByteArray::append(const char* data, int size)
 void CvexByteArray::resize(int size)
 {
     detach();
-    _d->resize(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    const auto length = static_cast<std::size_t>(size > 0 ? size : 0);
+    d_ptr->change([length](std::string& bytes) { bytes.resize(length, '\0'); });
 }
 
 void CvexByteArray::clear()
 {
-    _d = std::make_shared<std::string>();
+    d_ptr = std::make_shared<CvexByteArrayData>();
 }
 
 CvexByteArray CvexByteArray::mid(int pos, int length) const
@@ -193,7 +217,7 @@ CvexByteArray CvexByteArray::mid(int pos, int length) const
         return CvexByteArray();
     if (first == 0 && last == total)
         return *this;
-    return CvexByteArray(_d->data() + first, static_cast<int>(last - first));
+    return CvexByteArray(d_ptr->bytes().data() + first, static_cast<int>(last - first));
 }
 
 CvexByteArray CvexByteArray::left(int length) const
@@ -203,7 +227,7 @@ CvexByteArray CvexByteArray::left(int length) const
 
 std::string CvexByteArray::toStdString() const
 {
-    return *_d;
+    return d_ptr->bytes();
 }
 
 CvexByteArray CvexByteArray::number(int n, int base)
@@ -238,8 +262,8 @@ CvexByteArray CvexByteArray::number(unsigned long long n, int base)
 
 int CvexByteArray::toInt(bool* ok, int base) const
 {
-    const char* text = _d->data();
-    const char* end = text + _d->size();
+    const char* text = d_ptr->bytes().data();
+    const char* end = text + d_ptr->bytes().size();
     bool negative = false;
     if (text != end && (*text == '-' || *text == '+')) {
         negative = *text == '-';
@@ -259,9 +283,9 @@ int CvexByteArray::toInt(bool* ok, int base) const
 
 unsigned int CvexByteArray::toUInt(bool* ok, int base) const
 {
-    const char* text = _d->data();
+    const char* text = d_ptr->bytes().data();
     unsigned long long value = 0;
-    if (!parseMagnitude(text, text + _d->size(), base, UINT_MAX, &value)) {
+    if (!parseMagnitude(text, text + d_ptr->bytes().size(), base, UINT_MAX, &value)) {
         setOk(ok, false);
         return 0;
     }
@@ -271,12 +295,12 @@ unsigned int CvexByteArray::toUInt(bool* ok, int base) const
 
 bool CvexByteArray::isSharedWith(const CvexByteArray& other) const
 {
-    return _d == other._d;
+    return d_ptr == other.d_ptr;
 }
 
 bool operator==(const CvexByteArray& a, const CvexByteArray& b)
 {
-    return *a._d == *b._d;
+    return a.d_ptr->bytes() == b.d_ptr->bytes();
 }
 
 bool operator!=(const CvexByteArray& a, const CvexByteArray& b)
@@ -289,9 +313,9 @@ void CvexByteArray::detach()
     // Taking a reference is an acquire-release step on the shared count: when the count then says
     // that nobody else holds the bytes, the last reads of a copy just released by another thread
     // are ordered before the write that follows.
-    const std::shared_ptr<std::string> probe = _d;
+    const std::shared_ptr<CvexByteArrayData> probe = d_ptr;
     if (probe.use_count() > 2)
-        _d = std::make_shared<std::string>(*probe);
+        d_ptr = std::make_shared<CvexByteArrayData>(*probe);
 }
 
 } // namespace Orrery

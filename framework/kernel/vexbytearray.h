@@ -9,10 +9,13 @@
 
 namespace Orrery {
 
+class CvexByteArrayData;
+
 // A byte buffer, implicitly shared: copies share the bytes until one of them is written to.
-// The bytes are always followed by a NUL that size() does not count. One object may be read from
-// several threads at once; writing to one object needs the caller's own guard (copies are
-// independent).
+// The bytes are followed by a NUL that size() does not count, for the byte buffers of other
+// libraries; code of this project passes sizes instead, and under AddressSanitizer that NUL is
+// poisoned, so a read past the bytes is reported. One object may be read from several threads at
+// once; writing to one object needs the caller's own guard (copies are independent).
 class VEX_KERNEL_EXPORT CvexByteArray {
 public:
     CvexByteArray();
@@ -59,7 +62,7 @@ public:
 
 private:
     void detach();
-    std::shared_ptr<std::string> _d;
+    std::shared_ptr<CvexByteArrayData> d_ptr;
 };
 
 } // namespace Orrery

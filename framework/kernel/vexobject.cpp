@@ -111,12 +111,12 @@ void CvexObjectPrivate::dropDeadConnections()
                       connections.end());
 }
 
-CvexObject::CvexObject(CvexObject* parent) : d_obj(std::make_unique<CvexObjectPrivate>(this))
+CvexObject::CvexObject(CvexObject* parent) : d_ptr(std::make_unique<CvexObjectPrivate>(this))
 {
-    d_obj->setAffinity(CvexThread::currentThread());
+    d_ptr->setAffinity(CvexThread::currentThread());
     if (parent) {
         const std::lock_guard<std::mutex> lock(treeMutex());
-        d_obj->parent = parent;
+        d_ptr->parent = parent;
         CvexObjectPrivate::get(parent)->children.push_back(this);
     }
 }
@@ -125,19 +125,19 @@ CvexObject::~CvexObject()
 {
     {
         // Waits for a call running on behalf of this object in another thread.
-        const std::lock_guard<std::recursive_mutex> lock(d_obj->anchor->callMutex);
-        d_obj->anchor->alive = false;
+        const std::lock_guard<std::recursive_mutex> lock(d_ptr->anchor->callMutex);
+        d_ptr->anchor->alive = false;
     }
     std::vector<CvexObject*> children;
     {
         const std::lock_guard<std::mutex> lock(treeMutex());
-        children.swap(d_obj->children);
+        children.swap(d_ptr->children);
         for (CvexObject* child : children)
             CvexObjectPrivate::get(child)->parent = nullptr;
-        if (d_obj->parent) {
-            auto& siblings = CvexObjectPrivate::get(d_obj->parent)->children;
+        if (d_ptr->parent) {
+            auto& siblings = CvexObjectPrivate::get(d_ptr->parent)->children;
             siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-            d_obj->parent = nullptr;
+            d_ptr->parent = nullptr;
         }
     }
     for (CvexObject* child : children)
@@ -146,14 +146,14 @@ CvexObject::~CvexObject()
 
 void CvexObject::setName(const std::string& name)
 {
-    const std::lock_guard<std::mutex> lock(d_obj->mutex);
-    d_obj->name = name;
+    const std::lock_guard<std::mutex> lock(d_ptr->mutex);
+    d_ptr->name = name;
 }
 
 std::string CvexObject::name() const
 {
-    const std::lock_guard<std::mutex> lock(d_obj->mutex);
-    return d_obj->name;
+    const std::lock_guard<std::mutex> lock(d_ptr->mutex);
+    return d_ptr->name;
 }
 
 // The stand-in posts no events of its own; the dispatch serves hosts that hand events on.
@@ -207,13 +207,13 @@ int CvexObject::vex_metacall(CvexMetaProperty::Call /*call*/, const char* /*name
 CvexObject* CvexObject::parent() const
 {
     const std::lock_guard<std::mutex> lock(treeMutex());
-    return d_obj->parent;
+    return d_ptr->parent;
 }
 
 CvexThread* CvexObject::thread() const
 {
-    const std::lock_guard<std::mutex> lock(d_obj->anchor->affinityMutex);
-    return d_obj->anchor->thread;
+    const std::lock_guard<std::mutex> lock(d_ptr->anchor->affinityMutex);
+    return d_ptr->anchor->thread;
 }
 
 // Children move with their parent, so that an object and what it owns share one thread.
@@ -222,7 +222,7 @@ void CvexObject::moveToThread(CvexThread* thread)
     std::vector<CvexObject*> objects;
     {
         const std::lock_guard<std::mutex> lock(treeMutex());
-        d_obj->collectTree(objects);
+        d_ptr->collectTree(objects);
     }
     for (CvexObject* object : objects)
         CvexObjectPrivate::get(object)->setAffinity(thread);
@@ -267,10 +267,10 @@ bool CvexObject::disconnect(CvexObject* sender, const std::string& signal, CvexO
 int CvexObject::receivers(const std::string& signal) const
 {
     const std::string key = CvexObjectPrivate::normalizedSignal(signal);
-    const std::lock_guard<std::mutex> lock(d_obj->mutex);
-    d_obj->dropDeadConnections();
+    const std::lock_guard<std::mutex> lock(d_ptr->mutex);
+    d_ptr->dropDeadConnections();
     return static_cast<int>(
-        std::count_if(d_obj->connections.begin(), d_obj->connections.end(),
+        std::count_if(d_ptr->connections.begin(), d_ptr->connections.end(),
                       [&](const CvexConnection& c) { return c.signal == key; }));
 }
 
@@ -279,8 +279,8 @@ void CvexObject::emitSignal(const std::string& signal)
     const std::string key = CvexObjectPrivate::normalizedSignal(signal);
     std::vector<CvexConnection> targets;
     {
-        const std::lock_guard<std::mutex> lock(d_obj->mutex);
-        for (const CvexConnection& connection : d_obj->connections) {
+        const std::lock_guard<std::mutex> lock(d_ptr->mutex);
+        for (const CvexConnection& connection : d_ptr->connections) {
             if (connection.signal == key)
                 targets.push_back(connection);
         }

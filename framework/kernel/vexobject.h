@@ -68,7 +68,7 @@ protected:
 
 private:
     friend class CvexObjectPrivate;
-    std::unique_ptr<CvexObjectPrivate> d_obj;
+    std::unique_ptr<CvexObjectPrivate> d_ptr;
 };
 
 } // namespace Orrery

@@ -44,7 +44,7 @@ class CvexObjectPrivate {
 public:
     explicit CvexObjectPrivate(CvexObject* q);
 
-    static CvexObjectPrivate* get(CvexObject* object) { return object->d_obj.get(); }
+    static CvexObjectPrivate* get(CvexObject* object) { return object->d_ptr.get(); }
     static std::string normalizedSignal(const std::string& signal);
     static void deliver(const CvexConnection& connection);
     static void invoke(CvexObjectAnchor& anchor, const std::function<void()>& callable);

@@ -44,17 +44,17 @@ std::shared_ptr<asio::io_context> vexEventContext(CvexThread* thread)
 }
 
 CvexThread::CvexThread(CvexObject* parent)
-    : CvexObject(parent), d_thr(std::make_unique<CvexThreadPrivate>(this))
+    : CvexObject(parent), d_ptr(std::make_unique<CvexThreadPrivate>(this))
 {
 }
 
 CvexThread::~CvexThread()
 {
     quit();
-    if (d_thr->isOwnThread()) {
+    if (d_ptr->isOwnThread()) {
         // Deleted by its own run(): nobody is left to join the thread.
-        const std::lock_guard<std::mutex> lock(d_thr->mutex);
-        d_thr->worker.detach();
+        const std::lock_guard<std::mutex> lock(d_ptr->mutex);
+        d_ptr->worker.detach();
         return;
     }
     wait();
@@ -62,7 +62,7 @@ CvexThread::~CvexThread()
 
 void CvexThread::start(Priority /*priority*/)
 {
-    CvexThreadPrivate& d = *d_thr;
+    CvexThreadPrivate& d = *d_ptr;
     const std::lock_guard<std::mutex> lock(d.mutex);
     if (d.running.load())
         return;
@@ -76,7 +76,7 @@ void CvexThread::start(Priority /*priority*/)
 
 int CvexThread::exec()
 {
-    CvexThreadPrivate& d = *d_thr;
+    CvexThreadPrivate& d = *d_ptr;
     d.context->restart();
     // A quit() between restart() and run() stops the context, so run() returns at once.
     if (!d.quitRequested.exchange(false)) {
@@ -94,14 +94,14 @@ void CvexThread::quit()
 
 void CvexThread::exit(int returnCode)
 {
-    d_thr->returnCode.store(returnCode);
-    d_thr->quitRequested.store(true);
-    d_thr->context->stop();
+    d_ptr->returnCode.store(returnCode);
+    d_ptr->quitRequested.store(true);
+    d_ptr->context->stop();
 }
 
 bool CvexThread::wait(long msecs)
 {
-    CvexThreadPrivate& d = *d_thr;
+    CvexThreadPrivate& d = *d_ptr;
     if (d.isOwnThread())
         return false;
     std::unique_lock<std::mutex> lock(d.mutex);
@@ -117,18 +117,18 @@ bool CvexThread::wait(long msecs)
 
 bool CvexThread::isRunning() const
 {
-    return d_thr->running.load();
+    return d_ptr->running.load();
 }
 
 bool CvexThread::isFinished() const
 {
-    return d_thr->finished.load();
+    return d_ptr->finished.load();
 }
 
 void CvexThread::post(std::function<void()> function)
 {
     if (function)
-        asio::post(*d_thr->context, std::move(function));
+        asio::post(*d_ptr->context, std::move(function));
 }
 
 CvexThread* CvexThread::currentThread()

@@ -57,7 +57,7 @@ protected:
 
 private:
     friend class CvexThreadPrivate;
-    std::unique_ptr<CvexThreadPrivate> d_thr;
+    std::unique_ptr<CvexThreadPrivate> d_ptr;
 };
 
 } // namespace Orrery

@@ -22,7 +22,7 @@ class CvexThreadPrivate {
 public:
     explicit CvexThreadPrivate(CvexThread* q);
 
-    static CvexThreadPrivate* get(CvexThread* thread) { return thread->d_thr.get(); }
+    static CvexThreadPrivate* get(CvexThread* thread) { return thread->d_ptr.get(); }
     void threadMain();
     bool isOwnThread() const;
 

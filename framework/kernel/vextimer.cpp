@@ -133,20 +133,20 @@ void CvexTimerPrivate::emitTimeOut()
 }
 
 CvexTimer::CvexTimer(CvexObject* parent)
-    : CvexObject(parent), d_tmr(std::make_shared<CvexTimerPrivate>(this))
+    : CvexObject(parent), d_ptr(std::make_shared<CvexTimerPrivate>(this))
 {
-    d_tmr->bindTo(thread());
+    d_ptr->bindTo(thread());
 }
 
 CvexTimer::~CvexTimer()
 {
-    d_tmr->detachOwner();
+    d_ptr->detachOwner();
 }
 
 void CvexTimer::start(int msec)
 {
     if (msec >= 0)
-        d_tmr->schedule(msec, true);
+        d_ptr->schedule(msec, true);
 }
 
 void CvexTimer::start()
@@ -156,22 +156,22 @@ void CvexTimer::start()
 
 void CvexTimer::stop()
 {
-    d_tmr->schedule(0, false);
+    d_ptr->schedule(0, false);
 }
 
 bool CvexTimer::isActive() const
 {
-    return d_tmr->isActive();
+    return d_ptr->isActive();
 }
 
 int CvexTimer::interval() const
 {
-    return d_tmr->interval();
+    return d_ptr->interval();
 }
 
 void CvexTimer::threadChangeEvent(CvexThread* thread)
 {
-    d_tmr->bindTo(thread);
+    d_ptr->bindTo(thread);
 }
 
 } // namespace Orrery

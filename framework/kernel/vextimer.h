@@ -32,7 +32,7 @@ protected:
     void threadChangeEvent(CvexThread* thread) override;
 
 private:
-    std::shared_ptr<CvexTimerPrivate> d_tmr;
+    std::shared_ptr<CvexTimerPrivate> d_ptr;
 };
 
 } // namespace Orrery

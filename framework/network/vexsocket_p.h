@@ -21,12 +21,12 @@ namespace vexsocket {
 
 #ifdef _WIN32
 using Native = SOCKET;
-constexpr Native invalid = INVALID_SOCKET;
-constexpr int addressNotAvailable = WSAEADDRNOTAVAIL;
+constexpr Native kInvalid = INVALID_SOCKET;
+constexpr int kAddressNotAvailable = WSAEADDRNOTAVAIL;
 #else
 using Native = int;
-constexpr Native invalid = -1;
-constexpr int addressNotAvailable = EADDRNOTAVAIL;
+constexpr Native kInvalid = -1;
+constexpr int kAddressNotAvailable = EADDRNOTAVAIL;
 #endif
 
 // The system's code of the last failed call of this thread, and its text as Linux words it, so
@@ -42,6 +42,7 @@ Native openUdp();
 // also ask for sharing may (Windows binds exclusively always). A port that another program holds
 // fails on every platform.
 bool bind(Native socket, const sockaddr_in& local, bool exclusive, sockaddr_in* bound);
+// Closes an open socket; kInvalid is left alone.
 void close(Native socket);
 // A second handle of the same socket, closed on its own.
 Native duplicate(Native socket);
@@ -51,6 +52,45 @@ long long peekSize(Native socket);
 // -1 when nothing waits or on error.
 long long receiveFrom(Native socket, char* data, std::size_t capacity, sockaddr_in* sender);
 long long sendTo(Native socket, const char* data, std::size_t size, const sockaddr_in& peer);
+
+// Owns one socket and closes it when destroyed, so that no path, a failed bind or a failed
+// registration with an event loop included, leaves it open. Move-only; one owner is used by one
+// thread at a time.
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(Native socket) : _socket(socket) {}
+    ~Handle() { close(_socket); }
+    Handle(Handle&& other) noexcept : _socket(other.release()) {}
+    Handle& operator=(Handle&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    Native get() const { return _socket; }
+    bool isValid() const { return _socket != kInvalid; }
+    // Gives the socket up without closing it: the caller owns it from now on.
+    Native release()
+    {
+        const Native socket = _socket;
+        _socket = kInvalid;
+        return socket;
+    }
+    // Closes the socket held, unless it is `socket` itself, and takes `socket`.
+    void reset(Native socket = kInvalid)
+    {
+        const Native previous = _socket;
+        _socket = socket;
+        if (previous != socket)
+            close(previous);
+    }
+
+private:
+    Native _socket = kInvalid;
+};
 
 } // namespace vexsocket
 } // namespace Orrery

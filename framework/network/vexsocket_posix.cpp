@@ -37,7 +37,7 @@ bool bind(Native socket, const sockaddr_in& local, bool exclusive, sockaddr_in* 
 
 void close(Native socket)
 {
-    if (socket != invalid)
+    if (socket != kInvalid)
         ::close(socket);
 }
 

@@ -14,7 +14,7 @@ namespace vexsocket {
 namespace {
 
 // The largest datagram; a peek must see all of it to learn its size.
-constexpr int maxDatagram = 65536;
+constexpr int kMaxDatagram = 65536;
 
 void startWinsock()
 {
@@ -65,8 +65,8 @@ Native openUdp()
     startWinsock();
     const Native socket =
         ::WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-    if (socket == invalid)
-        return invalid;
+    if (socket == kInvalid)
+        return kInvalid;
     u_long nonBlocking = 1;
     ::ioctlsocket(socket, FIONBIO, &nonBlocking);
     ignorePortUnreachable(socket);
@@ -88,7 +88,7 @@ bool bind(Native socket, const sockaddr_in& local, bool /*exclusive*/, sockaddr_
 
 void close(Native socket)
 {
-    if (socket != invalid)
+    if (socket != kInvalid)
         ::closesocket(socket);
 }
 
@@ -96,7 +96,7 @@ Native duplicate(Native socket)
 {
     WSAPROTOCOL_INFOW info{};
     if (::WSADuplicateSocketW(socket, ::GetCurrentProcessId(), &info) != 0)
-        return invalid;
+        return kInvalid;
     return ::WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0,
                         WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
 }
@@ -105,9 +105,9 @@ Native duplicate(Native socket)
 // "connection reset" is still cleared by a few rounds, should the system report one anyway.
 long long peekSize(Native socket)
 {
-    thread_local std::vector<char> buffer(maxDatagram);
+    thread_local std::vector<char> buffer(kMaxDatagram);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const int size = ::recv(socket, buffer.data(), maxDatagram, MSG_PEEK);
+        const int size = ::recv(socket, buffer.data(), kMaxDatagram, MSG_PEEK);
         if (size >= 0)
             return size;
         if (::WSAGetLastError() == WSAEWOULDBLOCK)

@@ -11,7 +11,7 @@ namespace Orrery {
 namespace {
 
 // The largest payload of a UDP datagram over IPv4.
-constexpr long long maxDatagram = 65507;
+constexpr long long kMaxDatagram = 65507;
 
 sockaddr_in socketAddress(const CvexAddress& address, unsigned short port)
 {
@@ -35,23 +35,22 @@ bool CvexUdpPrivate::bind(const CvexAddress& address, unsigned short port, bool 
     {
         const std::lock_guard<std::mutex> lock(_mutex);
         if (address.isNull()) {
-            _error = vexsocket::addressNotAvailable;
+            _error = vexsocket::kAddressNotAvailable;
             return false;
         }
         // Binding again moves the socket to the new endpoint.
         closeLocked();
-        const vexsocket::Native fd = vexsocket::openUdp();
-        if (fd == vexsocket::invalid) {
+        vexsocket::Handle socket(vexsocket::openUdp());
+        if (!socket.isValid()) {
             _error = vexsocket::lastError();
             return false;
         }
         sockaddr_in bound{};
-        if (!vexsocket::bind(fd, socketAddress(address, port), exclusive, &bound)) {
+        if (!vexsocket::bind(socket.get(), socketAddress(address, port), exclusive, &bound)) {
             _error = vexsocket::lastError();
-            vexsocket::close(fd);
             return false;
         }
-        _fd = fd;
+        _socket = std::move(socket);
         _bound = true;
         _localAddress = CvexAddress(ntohl(bound.sin_addr.s_addr));
         _localPort = ntohs(bound.sin_port);
@@ -113,7 +112,7 @@ unsigned short CvexUdpPrivate::localPort() const
 long long CvexUdpPrivate::pendingDatagramSize() const
 {
     const std::lock_guard<std::mutex> lock(_mutex);
-    return _fd == vexsocket::invalid ? -1 : vexsocket::peekSize(_fd);
+    return _socket.isValid() ? vexsocket::peekSize(_socket.get()) : -1;
 }
 
 long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddress* address,
@@ -122,13 +121,13 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
     if (maxSize < 0 || (!data && maxSize > 0))
         return -1;
     const std::lock_guard<std::mutex> lock(_mutex);
-    if (_fd == vexsocket::invalid)
+    if (!_socket.isValid())
         return -1;
     char none = 0;
     char* buffer = data ? data : &none;
-    const auto capacity = static_cast<std::size_t>(maxSize < maxDatagram ? maxSize : maxDatagram);
+    const auto capacity = static_cast<std::size_t>(maxSize < kMaxDatagram ? maxSize : kMaxDatagram);
     sockaddr_in sender{};
-    const long long size = vexsocket::receiveFrom(_fd, buffer, capacity, &sender);
+    const long long size = vexsocket::receiveFrom(_socket.get(), buffer, capacity, &sender);
     if (size < 0)
         return -1;
     if (address)
@@ -141,19 +140,19 @@ long long CvexUdpPrivate::readDatagram(char* data, long long maxSize, CvexAddres
 long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
                                         const CvexAddress& address, unsigned short port)
 {
-    if (size < 0 || size > maxDatagram || (!data && size > 0) || address.isNull())
+    if (size < 0 || size > kMaxDatagram || (!data && size > 0) || address.isNull())
         return -1;
     Watch started;
     long long sent = -1;
     {
         const std::lock_guard<std::mutex> lock(_mutex);
-        const bool created = _fd == vexsocket::invalid;
-        if (ensureSocket() == vexsocket::invalid)
+        const bool created = !_socket.isValid();
+        if (!ensureSocket())
             return -1;
         if (created)
             started = rebindLocked(_thread);
         const char none = 0;
-        sent = vexsocket::sendTo(_fd, data ? data : &none, static_cast<std::size_t>(size),
+        sent = vexsocket::sendTo(_socket.get(), data ? data : &none, static_cast<std::size_t>(size),
                                  socketAddress(address, port));
         if (sent < 0)
             _error = vexsocket::lastError();
@@ -164,17 +163,16 @@ long long CvexUdpPrivate::writeDatagram(const char* data, long long size,
 
 // A socket that sends before it was bound gets a descriptor of its own; the system picks its
 // port with the first datagram, and replies to it are received as on a bound socket.
-vexsocket::Native CvexUdpPrivate::ensureSocket()
+bool CvexUdpPrivate::ensureSocket()
 {
-    if (_fd == vexsocket::invalid)
-        _fd = vexsocket::openUdp();
-    return _fd;
+    if (!_socket.isValid())
+        _socket.reset(vexsocket::openUdp());
+    return _socket.isValid();
 }
 
 void CvexUdpPrivate::closeLocked()
 {
-    vexsocket::close(_fd);
-    _fd = vexsocket::invalid;
+    _socket.reset();
     _bound = false;
     _localAddress = CvexAddress();
     _localPort = 0;
@@ -190,16 +188,17 @@ CvexUdpPrivate::Watch CvexUdpPrivate::rebindLocked(CvexThread* thread)
     _resting = false;
     ++_generation;
     std::shared_ptr<asio::io_context> loop = vexEventContext(thread);
-    if (_fd != vexsocket::invalid && loop) {
-        const vexsocket::Native duplicate = vexsocket::duplicate(_fd);
-        if (duplicate != vexsocket::invalid) {
+    if (_socket.isValid() && loop) {
+        vexsocket::Handle duplicate(vexsocket::duplicate(_socket.get()));
+        if (duplicate.isValid()) {
             auto binding = std::make_shared<CvexUdpBinding>(std::move(loop));
             std::error_code error;
-            binding->assign(duplicate, error);
-            if (error)
-                vexsocket::close(duplicate);
-            else
+            binding->assign(duplicate.get(), error);
+            // The loop's descriptor owns the duplicate once it took it.
+            if (!error) {
+                duplicate.release();
                 _binding = std::move(binding);
+            }
         }
     }
     return {_binding, _generation};
@@ -303,89 +302,89 @@ bool CvexUdpPrivate::emitReadyRead()
 }
 
 CvexUdp::CvexUdp(CvexObject* parent)
-    : CvexObject(parent), d_udp(std::make_shared<CvexUdpPrivate>(this))
+    : CvexObject(parent), d_ptr(std::make_shared<CvexUdpPrivate>(this))
 {
-    d_udp->bindTo(thread());
+    d_ptr->bindTo(thread());
 }
 
 CvexUdp::~CvexUdp()
 {
-    d_udp->detachOwner();
+    d_ptr->detachOwner();
 }
 
 bool CvexUdp::bind(const CvexAddress& address, unsigned short port, bool exclusive)
 {
-    return d_udp->bind(address, port, exclusive);
+    return d_ptr->bind(address, port, exclusive);
 }
 
 void CvexUdp::close()
 {
-    d_udp->close();
+    d_ptr->close();
 }
 
 bool CvexUdp::isBound() const
 {
-    return d_udp->isBound();
+    return d_ptr->isBound();
 }
 
 int CvexUdp::error() const
 {
-    return d_udp->error();
+    return d_ptr->error();
 }
 
 std::string CvexUdp::errorString() const
 {
-    const int error = d_udp->error();
+    const int error = d_ptr->error();
     return error == 0 ? std::string() : vexsocket::errorText(error);
 }
 
 CvexAddress CvexUdp::localAddress() const
 {
-    return d_udp->localAddress();
+    return d_ptr->localAddress();
 }
 
 unsigned short CvexUdp::localPort() const
 {
-    return d_udp->localPort();
+    return d_ptr->localPort();
 }
 
 bool CvexUdp::hasPendingDatagrams() const
 {
-    return d_udp->pendingDatagramSize() >= 0;
+    return d_ptr->pendingDatagramSize() >= 0;
 }
 
 long long CvexUdp::pendingDatagramSize() const
 {
-    return d_udp->pendingDatagramSize();
+    return d_ptr->pendingDatagramSize();
 }
 
 long long CvexUdp::readDatagram(char* data, long long maxSize, CvexAddress* address,
                                 unsigned short* port)
 {
-    return d_udp->readDatagram(data, maxSize, address, port);
+    return d_ptr->readDatagram(data, maxSize, address, port);
 }
 
 long long CvexUdp::writeDatagram(const char* data, long long size, const CvexAddress& address,
                                  unsigned short port)
 {
-    return d_udp->writeDatagram(data, size, address, port);
+    return d_ptr->writeDatagram(data, size, address, port);
 }
 
 long long CvexUdp::writeDatagram(const CvexByteArray& datagram, const CvexAddress& address,
                                  unsigned short port)
 {
-    return d_udp->writeDatagram(datagram.constData(), datagram.size(), address, port);
+    return d_ptr->writeDatagram(datagram.constData(), datagram.size(), address, port);
 }
 
 void CvexUdp::threadChangeEvent(CvexThread* thread)
 {
-    d_udp->bindTo(thread);
+    d_ptr->bindTo(thread);
 }
 
 void CvexUdp::connectNotify(const std::string& signal)
 {
     if (signal == "readyRead")
-        d_udp->resume();
+        d_ptr->resume();
 }
 
 } // namespace Orrery

@@ -58,7 +58,7 @@ protected:
     void connectNotify(const std::string& signal) override;
 
 private:
-    std::shared_ptr<CvexUdpPrivate> d_udp;
+    std::shared_ptr<CvexUdpPrivate> d_ptr;
 };
 
 } // namespace Orrery

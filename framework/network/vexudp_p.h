@@ -78,7 +78,8 @@ private:
         unsigned long generation = 0;
     };
 
-    vexsocket::Native ensureSocket();
+    // False when the system gave no socket.
+    bool ensureSocket();
     void closeLocked();
     Watch rebindLocked(CvexThread* thread);
     bool isCurrent(const Watch& watch) const;
@@ -94,7 +95,7 @@ private:
     CvexUdp* q;
 
     mutable std::mutex _mutex;
-    vexsocket::Native _fd = vexsocket::invalid;
+    vexsocket::Handle _socket;
     bool _bound = false;
     CvexAddress _localAddress;
     unsigned short _localPort = 0;

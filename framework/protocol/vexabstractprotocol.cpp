@@ -8,7 +8,7 @@ CvexAbstractProtocolPrivate::CvexAbstractProtocolPrivate() = default;
 
 CvexAbstractProtocolPrivate::~CvexAbstractProtocolPrivate() = default;
 
-// A protocol always has private data, so that d_base() never has to be tested.
+// A protocol always has private data, so that d_ptr never has to be tested.
 CvexAbstractProtocol::CvexAbstractProtocol(CvexAbstractProtocolPrivate* d)
     : d_ptr(d ? d : new CvexAbstractProtocolPrivate)
 {

@@ -25,10 +25,9 @@ public:
     virtual int writeToDataBase(const CvexByteArray& payload);
 
 protected:
-    CvexAbstractProtocolPrivate* d_base() const { return d_ptr.get(); }
-
-private:
-    std::unique_ptr<CvexAbstractProtocolPrivate> d_ptr;
+    // The private data of the whole hierarchy: a derived protocol installs a derived private
+    // class through the constructor and reaches it by casting this pointer in its d_func().
+    const std::unique_ptr<CvexAbstractProtocolPrivate> d_ptr;
 };
 
 } // namespace Orrery

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "vexbytearray.h"
+#include "vexbytearray_p.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 using Orrery::CvexByteArray;
 
@@ -43,8 +45,11 @@ TEST(CvexByteArray, ConstructionAndReadsStayWithinTheBytes)
     EXPECT_TRUE(CvexByteArray(nullptr, 5).isEmpty());
     EXPECT_EQ(CvexByteArray(3, 'z').toStdString(), "zzz");
     EXPECT_TRUE(CvexByteArray(-2, 'z').isEmpty());
-    // The bytes are followed by a NUL that size() leaves out; reads outside give NUL.
+#if !VEX_ADDRESS_SANITIZER
+    // The bytes are followed by a NUL that size() leaves out (poisoned under AddressSanitizer).
     EXPECT_EQ(CvexByteArray("xy", 2).constData()[2], '\0');
+#endif
+    // Reads outside the bytes through at() give NUL.
     EXPECT_EQ(CvexByteArray("ab").at(-1), '\0');
     EXPECT_EQ(CvexByteArray("ab")[2], '\0');
     EXPECT_EQ(CvexByteArray("ab"), CvexByteArray("ab", 2));
@@ -116,3 +121,113 @@ const ConversionRow conversionRows[] = {{"", 10, false, 0, false, 0u},
                                         {"12", 2, false, 0, false, 0u},
                                         {"1", 1, false, 0, false, 0u}};
 INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayConversion, testing::ValuesIn(conversionRows));
+
+namespace {
+
+// Each row: how an array came by its bytes, and the bytes it must hold. Sizes around 8 and 16
+// put the byte behind the data at the start, inside and at the end of a sanitizer granule, in the
+// string's inline buffer and on the heap.
+struct TerminatorRow {
+    const char* name;
+    CvexByteArray (*make)();
+    std::string expected;
+};
+
+CvexByteArray grownByChars()
+{
+    CvexByteArray bytes("abc");
+    for (int i = 0; i < 37; ++i)
+        bytes.append('x');
+    return bytes;
+}
+
+CvexByteArray shrunk()
+{
+    CvexByteArray bytes(50, 'q');
+    bytes.resize(3);
+    return bytes;
+}
+
+CvexByteArray grown()
+{
+    CvexByteArray bytes("ab");
+    bytes.resize(20);
+    return bytes;
+}
+
+CvexByteArray writtenCopy()
+{
+    const CvexByteArray original("shared");
+    CvexByteArray copy = original;
+    copy.data()[0] = 'S';
+    return copy;
+}
+
+CvexByteArray appendedToItself()
+{
+    CvexByteArray bytes("0123456789");
+    bytes.append(bytes);
+    return bytes;
+}
+
+CvexByteArray cleared()
+{
+    CvexByteArray bytes("abc");
+    bytes.clear();
+    return bytes;
+}
+
+const TerminatorRow terminatorRows[] = {
+    {"Empty", [] { return CvexByteArray(); }, ""},
+    {"Short", [] { return CvexByteArray("xy"); }, "xy"},
+    {"Seven", [] { return CvexByteArray("0123456", 7); }, "0123456"},
+    {"Eight", [] { return CvexByteArray("01234567", 8); }, "01234567"},
+    {"Fifteen", [] { return CvexByteArray("0123456789abcde"); }, "0123456789abcde"},
+    {"Sixteen", [] { return CvexByteArray("0123456789abcdef"); }, "0123456789abcdef"},
+    {"Filled", [] { return CvexByteArray(100, 'f'); }, std::string(100, 'f')},
+    {"GrownByChars", grownByChars, "abc" + std::string(37, 'x')},
+    {"Appended", [] { return CvexByteArray("abc").append(CvexByteArray(20, 'y')); },
+     "abc" + std::string(20, 'y')},
+    {"AppendedToItself", appendedToItself, "01234567890123456789"},
+    {"Shrunk", shrunk, "qqq"},
+    {"Grown", grown, std::string("ab") + std::string(18, '\0')},
+    {"Mid", [] { return CvexByteArray("0123456789abcdefghij").mid(5, 9); }, "56789abcd"},
+    {"WrittenCopy", writtenCopy, "Shared"},
+    {"Cleared", cleared, ""},
+    {"Number", [] { return CvexByteArray::number(-1234567890); }, "-1234567890"},
+};
+
+class CvexByteArrayTerminator : public testing::TestWithParam<TerminatorRow> {};
+
+#if VEX_ADDRESS_SANITIZER
+// A volatile read, so that the compiler keeps it.
+void readByte(const char* byte)
+{
+    static_cast<void>(*static_cast<const volatile char*>(byte));
+}
+#endif
+
+TEST_P(CvexByteArrayTerminator, ReadingTheByteBehindTheDataIsReported)
+{
+    const CvexByteArray bytes = GetParam().make();
+    ASSERT_EQ(bytes.toStdString(), GetParam().expected);
+    const char* data = bytes.data();
+    const int size = bytes.size();
+#if VEX_ADDRESS_SANITIZER
+    if (size > 0)
+        readByte(data + size - 1);
+    EXPECT_DEATH(readByte(data + size),
+                 "AddressSanitizer: (use-after-poison|heap-buffer-overflow)");
+#else
+    static_cast<void>(data);
+    GTEST_SKIP() << "only an AddressSanitizer build poisons the byte behind the data of " << size
+                 << " bytes";
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayTerminator, testing::ValuesIn(terminatorRows),
+                         [](const testing::TestParamInfo<TerminatorRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
