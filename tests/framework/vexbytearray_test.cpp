@@ -133,6 +133,11 @@ struct TerminatorRow {
     std::string expected;
 };
 
+void PrintTo(const TerminatorRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 CvexByteArray grownByChars()
 {
     CvexByteArray bytes("abc");
