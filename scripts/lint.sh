@@ -20,7 +20,7 @@ check_tidy() {
   local log status=0 files
   log=$(mktemp)
   run-clang-tidy -j2 -quiet -p build/default \
-    "^$PWD/(framework|parse|plcprotocol|plccommon|tools)/" >"$log" 2>&1 || status=$?
+    "^$(pwd -P)/(framework|parse|plcprotocol|plccommon|tools)/" >"$log" 2>&1 || status=$?
   files=$(grep -c '^clang-tidy' "$log" || true)
   if ((status != 0 || files == 0)); then
     # Without colours, and without the counts of what clang-tidy left out in system headers.
