@@ -1,9 +1,10 @@
 # Build settings shared by every target of the project.
 
-set(VEXPLC_WARNING_FLAGS -Wall -Wextra -Wpedantic)
-if(VEXPLC_WARNINGS_AS_ERRORS)
-  list(APPEND VEXPLC_WARNING_FLAGS -Werror)
-endif()
+# Every target of the project links vexplc_warnings PRIVATE; the exported libraries link it as a
+# build interface only, so the installed package carries no trace of it.
+add_library(vexplc_warnings INTERFACE)
+target_compile_options(vexplc_warnings INTERFACE -Wall -Wextra -Wpedantic
+  $<$<BOOL:${VEXPLC_WARNINGS_AS_ERRORS}>:-Werror>)
 
 if(VEXPLC_SANITIZE STREQUAL "address")
   set(VEXPLC_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
@@ -40,7 +41,7 @@ function(vexplc_library_properties target output define export_name)
     EXPORT_NAME ${export_name}
     INSTALL_RPATH "$ORIGIN")
   target_compile_definitions(${target} PRIVATE ${define})
-  target_compile_options(${target} PRIVATE ${VEXPLC_WARNING_FLAGS})
+  target_link_libraries(${target} PRIVATE $<BUILD_INTERFACE:vexplc_warnings>)
   target_compile_features(${target} PUBLIC cxx_std_17)
 endfunction()
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when they are missing.
-# Usage: scripts/install-deps.sh [--sanitizers | --packaging | --windows]
+# Usage: scripts/install-deps.sh [--sanitizers | --packaging | --windows | --lint]
 #   --packaging adds what the Debian packages and the dissector tests need; --sanitizers adds that
 #   and clang with its runtimes; --windows the mingw-w64 cross-compiler, wine and the GoogleTest
-#   sources that the Windows build compiles with that compiler.
+#   sources that the Windows build compiles with that compiler; --lint clang-format and clang-tidy.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config rapidjson-dev libasio-dev libgtest-dev libgmock-dev
@@ -16,6 +16,8 @@ if [[ "${1:-}" == "--sanitizers" ]]; then
   packages+=(clang libclang-rt-14-dev)
 elif [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+elif [[ "${1:-}" == "--lint" ]]; then
+  packages+=(clang-format clang-tidy)
 fi
 
 missing=()

@@ -125,7 +125,8 @@ bool JsonFile::parse(const std::string& whole, const std::string& origin)
 {
     _error.clear();
     _elementLines.clear();
-    const std::string text(whole.c_str());
+    // The text ends at its first NUL byte, as the library reads it.
+    const std::string text(whole.c_str()); // NOLINT(readability-redundant-string-cstr)
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         _error = origin + ":1:1: the file starts with a UTF-8 byte-order mark, which is not "
                           "allowed (save it as UTF-8 without BOM)";

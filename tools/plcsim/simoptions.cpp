@@ -174,7 +174,7 @@ SimOptions parseOptions(const std::vector<std::string>& arguments)
         }
         // "--version N" sets the protocol version; alone it asks for the program's version.
         if (name == "--version" &&
-            (i + 1 == arguments.size() || arguments[i + 1].rfind("-", 0) == 0)) {
+            (i + 1 == arguments.size() || arguments[i + 1].rfind('-', 0) == 0)) {
             options.version = true;
             continue;
         }
