@@ -57,19 +57,25 @@ UdpSocket::UdpSocket()
     _fd = static_cast<std::uintptr_t>(fd);
     sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
-#ifdef _WIN32
-    const DWORD timeout = 5000;
-#else
-    const timeval timeout{5, 0};
-#endif
     if (fd == vextool::kNoSocket ||
         bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                   sizeof timeout) != 0)
+        !setReceiveTimeout(std::chrono::seconds(5)))
         throw std::runtime_error("cannot bind a UDP socket on 127.0.0.1");
     vextool::ignorePortUnreachable(fd);
     _port = ntohs(address.sin_port);
+}
+
+bool UdpSocket::setReceiveTimeout(std::chrono::milliseconds timeout)
+{
+#ifdef _WIN32
+    const auto value = static_cast<DWORD>(timeout.count());
+#else
+    const timeval value{static_cast<time_t>(timeout.count() / 1000),
+                        static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+#endif
+    return setsockopt(static_cast<vextool::Socket>(_fd), SOL_SOCKET, SO_RCVTIMEO,
+                      reinterpret_cast<const char*>(&value), sizeof value) == 0;
 }
 
 UdpSocket::~UdpSocket()

@@ -80,8 +80,9 @@ public:
     UdpSocket& operator=(const UdpSocket&) = delete;
     unsigned int port() const { return _port; }
     void sendTo(unsigned int port, const std::string& bytes);
-    // Waits up to five seconds for a datagram; empty when none comes.
+    // Waits up to five seconds (or the timeout set last) for a datagram; empty when none comes.
     std::string receive();
+    bool setReceiveTimeout(std::chrono::milliseconds timeout);
 
 private:
     std::uintptr_t _fd = 0;
