@@ -317,6 +317,17 @@ CvexPlcCommonPrivate::CvexPlcCommonPrivate()
 
 CvexPlcCommonPrivate::~CvexPlcCommonPrivate() = default;
 
+void CvexPlcCommonPrivate::ReceiveTimer::restart()
+{
+    _start.store(Clock::now().time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+long long CvexPlcCommonPrivate::ReceiveTimer::elapsed() const
+{
+    const Clock::time_point start{Clock::duration(_start.load(std::memory_order_relaxed))};
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 CvexPlcCommon::CvexPlcCommon(CvexObject* parent)
@@ -457,11 +468,7 @@ std::vector<CvexPlcEvent> CvexPlcCommon::takeEvents()
 void CvexPlcCommon::run()
 {
     CvexPlcCommonPrivate* d = d_func();
-    {
-        SendLock lock(d->_sendMutex);
-        d->_receiveTimer.invalidate();
-        d->_receiveTimer.start();
-    }
+    d->_receiveTimer.restart();
     long long cycleTime = 0;
     {
         StateLock lock(d->_stateMutex);
@@ -602,9 +609,7 @@ void CvexPlcCommon::reportDroppedPackets()
 
 bool CvexPlcCommon::watchdogExpired(long long cycleTime)
 {
-    CvexPlcCommonPrivate* d = d_func();
-    SendLock lock(d->_sendMutex);
-    return d->_receiveTimer.elapsed() >= cycleTime;
+    return d_func()->_receiveTimer.elapsed() >= cycleTime;
 }
 
 void CvexPlcCommon::sendData(const CvexByteArray& packet)
@@ -647,13 +652,14 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
         }
         if (d->_sendQueue.size() < kSendQueueCapacity) {
             d->_sendQueue.push_back(packet);
-            d->_sendWakeup.notify_one();
-            return;
+        } else {
+            ++d->_droppedPackets;
+            d->_monitor.sendQueueDropped();
+            dropped = takeDropReport(*d);
         }
-        ++d->_droppedPackets;
-        d->_monitor.sendQueueDropped();
-        dropped = takeDropReport(*d);
     }
+    // Notified after the unlock, so that the sending thread does not wake into a held lock.
+    d->_sendWakeup.notify_one();
     printDroppedPackets(dropped);
 }
 
@@ -665,17 +671,21 @@ void CvexPlcCommon::clearSendQueue()
     d->_lineStatusRequest.clear();
 }
 
-// A refused compose leaves the packet empty; that is no failure of the caller's request.
+// A refused compose leaves the packet empty; that is no failure of the caller's request. A host's
+// command is queued, or sent, after the state lock is released, so that the worker thread can
+// take a reply meanwhile; a reaction that holds the lock already keeps it.
 bool CvexPlcCommon::composeAndQueue(int type, const CvexByteArray& in, void* arg, bool* queued)
 {
     CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    CvexAbstractProtocol* protocol = d->_factory->protocol(type);
-    if (!protocol) {
-        return false;
-    }
     CvexByteArray packet;
-    protocol->composeProtocol(packet, in, arg);
+    {
+        StateLock lock(d->_stateMutex);
+        CvexAbstractProtocol* protocol = d->_factory->protocol(type);
+        if (!protocol) {
+            return false;
+        }
+        protocol->composeProtocol(packet, in, arg);
+    }
     if (!packet.isEmpty()) {
         prepareData(packet);
     }
@@ -714,10 +724,7 @@ void CvexPlcCommon::processReceive()
 void CvexPlcCommon::receiveData(const CvexByteArray& datagram)
 {
     CvexPlcCommonPrivate* d = d_func();
-    {
-        SendLock lock(d->_sendMutex);
-        d->_receiveTimer.restart();
-    }
+    d->_receiveTimer.restart();
     const int peeked = CvexPlcPacketType::peekType(datagram);
     const int type = peeked == PlcPacket::NoType ? kUnknownType : peeked;
     d->_monitor.datagramReceived(type);
@@ -825,8 +832,10 @@ void CvexPlcCommon::checkOnLine()
         return;
     }
     // An earlier request that is still unsent is superseded by this one.
-    SendLock sendLock(d->_sendMutex);
-    d->_lineStatusRequest = packet;
+    {
+        SendLock sendLock(d->_sendMutex);
+        d->_lineStatusRequest = packet;
+    }
     d->_sendWakeup.notify_one();
 }
 

@@ -58,13 +58,26 @@ public:
     std::unique_ptr<CvexPlcWorkerThread> _workerThread;
     int _checkOnlineTime = 1000;
 
-    // Guarded by _sendMutex: the queue, the line status slot, the receive watchdog and the
-    // bookkeeping of dropped packets.
+    // The time since the last received datagram, for the receive watchdog. The worker thread
+    // restarts it for every datagram without a lock, so that a reply is never held up behind a
+    // datagram another thread is sending; the sending thread that reads a restart late wakes at
+    // the old deadline and looks again.
+    class ReceiveTimer {
+    public:
+        void restart();
+        long long elapsed() const;
+
+    private:
+        std::atomic<std::chrono::steady_clock::rep> _start{0};
+    };
+    ReceiveTimer _receiveTimer;
+
+    // Guarded by _sendMutex: the queue, the line status slot and the bookkeeping of dropped
+    // packets.
     std::deque<CvexByteArray> _sendQueue;
     // The line status request waits here rather than behind the queue, so that the poll goes out
     // on time even while replies to a flood of datagrams fill the queue.
     CvexByteArray _lineStatusRequest;
-    CvexElapsedTimer _receiveTimer;
     unsigned long long _droppedPackets = 0;
     CvexElapsedTimer _dropReportTimer;
     CvexMutex _sendMutex;
