@@ -17,7 +17,6 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -214,16 +213,12 @@ void reportMissingMoldSetValues(const CvexParseMoldBlock& block)
     if (!storage || ids.empty()) {
         return;
     }
-    std::set<unsigned int> held;
-    for (const CvexDataItem& item : storage->dataItems(ids)) {
-        if (!item.value.isNull()) {
-            held.insert(item.dataID);
-        }
-    }
+    // One record per ID, in the order asked.
+    const std::vector<CvexDataItem> items = storage->dataItems(ids);
     std::vector<unsigned int> missing;
-    for (unsigned int id : ids) {
-        if (held.count(id) == 0) {
-            missing.push_back(id);
+    for (std::size_t i = 0; i < items.size() && i < ids.size(); ++i) {
+        if (items[i].value.isNull()) {
+            missing.push_back(ids[i]);
         }
     }
     if (!missing.empty()) {
@@ -876,9 +871,10 @@ void CvexPlcCommon::startMoldSetDownload()
     d->_downloadGuard.clear();
     d->_moldBlock.setPackSize(kMoldSetPackSize);
     d->_moldBlock.setStartPos(0);
-    reportMissingMoldSetValues(d->_moldBlock);
     d->_monitor.moldSetProgress(0, moldSetPacks(d->_moldBlock));
     packMoldSetData();
+    // Looked at while the first pack is on its way: a large block takes milliseconds.
+    reportMissingMoldSetValues(d->_moldBlock);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -935,14 +931,17 @@ void CvexPlcCommon::packMoldSetData()
 int CvexPlcCommon::downloadMoldSet(const CvexParseMoldBlock& block)
 {
     CvexPlcCommonPrivate* d = d_func();
-    StateLock lock(d->_stateMutex);
-    d->_moldBlock = block;
-    d->_downloadGuard.clear();
-    d->_moldBlock.setPackSize(kMoldSetPackSize);
-    d->_moldBlock.setStartPos(0);
-    reportMissingMoldSetValues(d->_moldBlock);
-    d->_monitor.moldSetProgress(0, moldSetPacks(d->_moldBlock));
-    packMoldSetData();
+    {
+        StateLock lock(d->_stateMutex);
+        d->_moldBlock = block;
+        d->_downloadGuard.clear();
+        d->_moldBlock.setPackSize(kMoldSetPackSize);
+        d->_moldBlock.setStartPos(0);
+        d->_monitor.moldSetProgress(0, moldSetPacks(d->_moldBlock));
+        packMoldSetData();
+    }
+    // Without the lock, so that the worker thread takes the first acknowledgement meanwhile.
+    reportMissingMoldSetValues(block);
     return 0;
 }
 
