@@ -138,14 +138,15 @@ void spinUntil(Clock::time_point end)
     }
 }
 
-// Called under _sendMutex, like every datagram the engine sends.
+// Called under _sendMutex, like every datagram the engine sends. The pause counts from the start
+// of the send, so that the time the system takes to hand a datagram over does not stretch it.
 void sendToPlc(CvexPlcCommonPrivate& d, const CvexByteArray& packet)
 {
+    d._nextSendAllowed = Clock::now() + kSendPause;
     if (d._sendSocket && d._sendSocket->writeDatagram(packet.constData(), packet.size(),
                                                       d._plcAddress, d._plcPort) >= 0) {
         d._monitor.datagramSent(CvexPlcPacketType::peekType(packet));
     }
-    d._nextSendAllowed = Clock::now() + kSendPause;
 }
 
 // Called under _sendMutex: nothing waits to leave before a new packet, its pause is over and the
