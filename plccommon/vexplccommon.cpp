@@ -138,23 +138,29 @@ void spinUntil(Clock::time_point end)
     }
 }
 
-// Called under _sendMutex, like every datagram the engine sends. The pause counts from the start
-// of the send, so that the time the system takes to hand a datagram over does not stretch it.
+// Called under _sendMutex, like every datagram the engine sends. The pause counts from the end of
+// the send: the datagram may reach the wire at any moment inside the call.
 void sendToPlc(CvexPlcCommonPrivate& d, const CvexByteArray& packet)
 {
-    d._nextSendAllowed = Clock::now() + kSendPause;
     if (d._sendSocket && d._sendSocket->writeDatagram(packet.constData(), packet.size(),
                                                       d._plcAddress, d._plcPort) >= 0) {
         d._monitor.datagramSent(CvexPlcPacketType::peekType(packet));
     }
+    d._nextSendAllowed = Clock::now() + kSendPause;
 }
 
-// Called under _sendMutex: nothing waits to leave before a new packet, its pause is over and the
-// watchdog is not due, so the packet need not wait for the sending thread to wake.
-bool isSendPathIdle(const CvexPlcCommonPrivate& d)
+// Called under _sendMutex. When nothing waits to leave before the packet, its pause is over and
+// the watchdog is not due, the packet leaves from the calling thread: waking the sending thread
+// for it would only add a thread switch.
+bool sendIfIdle(CvexPlcCommonPrivate& d, const CvexByteArray& packet)
 {
-    return d._sendSocket && d._sendQueue.empty() && d._lineStatusRequest.isEmpty() &&
-           Clock::now() >= d._nextSendAllowed && d._receiveTimer.elapsed() < d._watchdogMs;
+    const bool idle = !d._stopRequested && d._sendSocket && d._sendQueue.empty() &&
+                      d._lineStatusRequest.isEmpty() && Clock::now() >= d._nextSendAllowed &&
+                      d._receiveTimer.elapsed() < d._watchdogMs;
+    if (idle) {
+        sendToPlc(d, packet);
+    }
+    return idle;
 }
 
 std::string droppedPacketsLine(unsigned long long dropped)
@@ -642,8 +648,7 @@ void CvexPlcCommon::prepareData(const CvexByteArray& packet)
     unsigned long long dropped = 0;
     {
         SendLock lock(d->_sendMutex);
-        if (!d->_stopRequested && isSendPathIdle(*d)) {
-            sendToPlc(*d, packet);
+        if (sendIfIdle(*d, packet)) {
             return;
         }
         if (d->_sendQueue.size() < kSendQueueCapacity) {
@@ -830,6 +835,9 @@ void CvexPlcCommon::checkOnLine()
     // An earlier request that is still unsent is superseded by this one.
     {
         SendLock sendLock(d->_sendMutex);
+        if (sendIfIdle(*d, packet)) {
+            return;
+        }
         d->_lineStatusRequest = packet;
     }
     d->_sendWakeup.notify_one();
