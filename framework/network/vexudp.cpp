@@ -230,16 +230,16 @@ void CvexUdpPrivate::watch(const std::shared_ptr<CvexUdpBinding>& binding, const
     const auto onReady = [self = weak_from_this(), watch](const std::error_code& error) {
         const auto d = self.lock();
         if (!error && d)
-            d->onReadable(watch);
+            d->onReadable(watch, true);
     };
     binding->descriptor.async_wait(CvexUdpBinding::Descriptor::wait_read, onReady);
 }
 
-void CvexUdpPrivate::onReadable(const Watch& current)
+void CvexUdpPrivate::onReadable(const Watch& current, bool announced)
 {
     if (!isCurrent(current))
         return;
-    const bool waiting = pendingDatagramSize() >= 0;
+    const bool waiting = announced || pendingDatagramSize() >= 0;
     if (waiting && !emitReadyRead()) {
         rest(current);
         return;

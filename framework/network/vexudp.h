@@ -18,9 +18,10 @@ class CvexUdpPrivate;
 //
 // While datagrams wait, "readyRead" is emitted in the socket's thread (the thread it was moved
 // to, whose event loop must run); it comes again after the handlers returned as long as datagrams
-// are still waiting. One readDatagram takes exactly one datagram; a datagram of zero bytes is a
-// pending datagram of size 0. writeDatagram may be called from any thread; reading belongs to one
-// thread at a time.
+// are still waiting. A datagram that the handlers read before the loop saw it arrive may bring one
+// more "readyRead" whose first read returns -1. One readDatagram takes exactly one datagram; a
+// datagram of zero bytes is a pending datagram of size 0. writeDatagram may be called from any
+// thread; reading belongs to one thread at a time.
 class VEX_NETWORK_EXPORT CvexUdp : public CvexObject {
 public:
     explicit CvexUdp(CvexObject* parent = nullptr);

@@ -85,7 +85,9 @@ private:
     bool isCurrent(const Watch& watch) const;
     void postWatch(const Watch& watch);
     void watch(const std::shared_ptr<CvexUdpBinding>& binding, const Watch& watch);
-    void onReadable(const Watch& watch);
+    // `announced`: the loop reported the descriptor readable, so a datagram most likely waits and
+    // asking the socket first would cost a system call on every arrival.
+    void onReadable(const Watch& watch, bool announced = false);
     void rest(const Watch& watch);
     bool hasListener();
     bool emitReadyRead();
