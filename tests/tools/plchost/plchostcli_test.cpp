@@ -83,11 +83,6 @@ protected:
         EXPECT_EQ(result.err, err);
         expectHas(result.out, out);
     }
-    // What plchost says of a common file it refuses.
-    static std::string notUsable(const std::string& path, const std::string& why)
-    {
-        return "plchost: " + path + " is not usable: " + why + "\n";
-    }
 
     vextest::TempFolder folder;
     const std::vector<unsigned int> ports = vextest::freeUdpPorts(2);
@@ -100,21 +95,24 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
     expect({"check", kCommon, "--items", kItems}, 0, "", {"Verdict: usable\n"});
     const std::string broken = write("broken.json", "[{\"Type\": {\"ID\": 7}}]");
     expect({"check", broken}, 1,
-           notUsable(broken, "no usable protocol section ({\"Protocol\": {...}}): the source has "
-                             "no endpoints and sets up no socket (and 1 more error, see the "
-                             "report)"),
+           "plchost: " + broken +
+               " is not usable: no usable protocol section ({\"Protocol\": {...}}): the source "
+               "has no endpoints and sets up no socket (and 1 more error, see the report)\n",
            {"Verdict: not usable\n"});
     const std::string& dir = folder.path();
-    expect({"check", dir}, 1, notUsable(dir, dir + ": cannot read the file: it is a directory"));
+    expect({"check", dir}, 1,
+           "plchost: " + dir + " is not usable: " + dir +
+               ": cannot read the file: it is a directory\n");
     const std::string empty = write("empty.json", "\n  \n");
     expect({"check", empty}, 1,
-           notUsable(empty, empty + ": the file is empty (a JSON array was expected)"));
+           "plchost: " + empty + " is not usable: " + empty +
+               ": the file is empty (a JSON array was expected)\n");
     expect({"check", kCommon, "--items", dir}, 2,
            "plchost: " + dir + ": cannot read the file: it is a directory\n");
     const std::string syntax = write("syntax.json", "[\n  {\"Type\": {\"ID\": 7,}}\n]\n");
-    expect(
-        {"check", syntax}, 1,
-        notUsable(syntax, syntax + ":2:21: JSON syntax error: Missing a name for object member."));
+    expect({"check", syntax}, 1,
+           "plchost: " + syntax + " is not usable: " + syntax +
+               ":2:21: JSON syntax error: Missing a name for object member.\n");
     // A double dash ends the options, and a value may follow an equals sign.
     expect({"action", kCommon, "--timeout=0.5", "--", "--5"}, 2,
            "plchost: \"--5\" is not an action code (an unsigned 32-bit number)\n");
