@@ -72,11 +72,8 @@ TEST(JsonFile, ElementsOfTheRootArrayKnowTheirLine)
 {
     JsonFile file;
     ASSERT_TRUE(file.parse("[\n {\"a\": [1,\n 2]},\n 7, \"x\",\n\n [[]]\n]", "f.json"));
-    EXPECT_EQ(file.elementLine(0), 3);
-    EXPECT_EQ(file.elementLine(1), 4);
-    EXPECT_EQ(file.elementLine(2), 4);
-    EXPECT_EQ(file.elementLine(3), 6);
-    EXPECT_EQ(file.elementLine(4), 0) << "no such element";
+    for (const auto& [element, line] : {std::pair{0, 3}, {1, 4}, {2, 4}, {3, 6}, {4, 0}})
+        EXPECT_EQ(file.elementLine(element), line) << element; // 0: no such element
     // The text ends at a NUL byte, as the library reads it.
     ASSERT_TRUE(file.parse(std::string("[1]\0garbage", 11), "f.json"));
     EXPECT_EQ(file.document().Size(), 1u);

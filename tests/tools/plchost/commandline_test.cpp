@@ -18,7 +18,7 @@ plchost::Options parse(const std::string& line)
     return CommandLine::parse(words);
 }
 
-TEST(CommandLine, RunTakesItsOptionsInAnyOrder)
+TEST(CommandLine, OptionsComeInAnyOrderAndOneShotCommandsKeepTheirTargets)
 {
     const auto options =
         parse("run --plain --duration 2.5 common.json --out curves --items items.json");
@@ -28,13 +28,9 @@ TEST(CommandLine, RunTakesItsOptionsInAnyOrder)
     EXPECT_EQ(options.outputFolder, "curves");
     EXPECT_DOUBLE_EQ(options.duration, 2.5);
     EXPECT_TRUE(options.plain);
-}
-
-TEST(CommandLine, OneShotCommandsKeepTheirTargets)
-{
-    const auto options = parse("download c.json --items i.json Screw_speed=120 2001=5");
-    EXPECT_EQ(options.arguments, (std::vector<std::string>{"Screw_speed=120", "2001=5"}));
-    EXPECT_DOUBLE_EQ(options.timeout, 3);
+    const auto oneShot = parse("download c.json --items i.json Screw_speed=120 2001=5");
+    EXPECT_EQ(oneShot.arguments, (std::vector<std::string>{"Screw_speed=120", "2001=5"}));
+    EXPECT_DOUBLE_EQ(oneShot.timeout, 3);
 }
 
 TEST(CommandLine, UsageErrorsNameTheOffendingWord)

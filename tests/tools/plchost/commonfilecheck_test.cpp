@@ -72,22 +72,24 @@ std::string report(const std::string& content, const std::string& itemsJson = ""
 const char* const kUsable = "Verdict: usable\n";
 const char* const kNotUsable = "Verdict: not usable\n";
 
+void expectHas(const std::string& text, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
+}
+
 TEST(CommonFileCheck, ValidFileIsSummarisedSectionBySection)
 {
-    const std::string text = report(kValidFile);
-    for (const char* line : {
-             "  Protocol: version 2, private word 5\n",
-             "    Src  (this host): 127.0.0.1:30001\n",
-             "    Host (the PLC):   127.0.0.1:30002\n",
-             "  Line status: cycle time 3000 ms: a request every 1000 ms, offline after 3000 ms "
-             "without a datagram\n",
-             "  Actual values: cycle time 200 ms, 3 IDs (1001-1003)\n",
-             "    block 1: 2 IDs (2001-2002), sent at start-up in 1 pack(s) of at most 50\n",
-             "    group 5: 1 data ID (4101), parameter sets start 1 / send 0 / stop 0, 36-byte "
-             "definition\n",
-             "Problems: none\nVerdict: usable\n",
-         })
-        EXPECT_NE(text.find(line), std::string::npos) << line << "\nin\n" << text;
+    expectHas(report(kValidFile),
+              {"  Protocol: version 2, private word 5\n", "    Src  (this host): 127.0.0.1:30001\n",
+               "    Host (the PLC):   127.0.0.1:30002\n",
+               "  Line status: cycle time 3000 ms: a request every 1000 ms, offline after 3000 ms "
+               "without a datagram\n",
+               "  Actual values: cycle time 200 ms, 3 IDs (1001-1003)\n",
+               "    block 1: 2 IDs (2001-2002), sent at start-up in 1 pack(s) of at most 50\n",
+               "    group 5: 1 data ID (4101), parameter sets start 1 / send 0 / stop 0, 36-byte "
+               "definition\n",
+               "Problems: none\nVerdict: usable\n"});
 }
 
 // One row: a file holding one fault, the line of the report that names it, and the verdict.
@@ -99,9 +101,7 @@ struct BrokenFile {
 
 void expectReported(const BrokenFile& row)
 {
-    const std::string text = report(row.content);
-    EXPECT_NE(text.find("  " + row.line + "\n"), std::string::npos) << row.line << "\nin\n" << text;
-    EXPECT_NE(text.find(row.usable ? kUsable : kNotUsable), std::string::npos) << text;
+    expectHas(report(row.content), {"  " + row.line + "\n", row.usable ? kUsable : kNotUsable});
 }
 
 TEST(CommonFileCheck, WhatOnlyTheHostCanJudgeIsNamedWithItsRecord)
@@ -252,22 +252,18 @@ TEST(CommonFileCheck, ItemsMustGiveEveryMoldSetIDAValue)
     // Many IDs of one kind make one line.
     const std::string many = report(replaced("[2001, 2002]", idList(2001, 120)),
                                     R"([{"ID": 1001, "Name": "Zone", "DataType": 7}])");
-    for (const auto& [text, line] :
-         {std::pair<const std::string*, const char*>{
-              &few, "  error: ITEMS: mold set ID 2002 (Stage 1 time) has no \"Value\": its pack "
-                    "would be sent again forever\n"},
-          {&few, "  warning: ITEMS: ID 4101 of trigger group 5 has no \"ValueT\": its "
-                 "triggered values are not stored\n"},
-          {&few, "  warning: ITEMS: actual ID 1003 is not in the item dictionary and is shown "
-                 "by number\n"},
-          {&few, "  error: ITEMS: ID 2002 (Stage 1 time) has data type 6, but \"DataTypeList\" "
-                 "of mold block 1 gives 5\n"},
-          {&few, kNotUsable},
-          {&many, "  error: ITEMS: 120 mold set IDs are not in the item dictionary, so their "
-                  "packs would be sent again forever: 2001-2120\n"},
-          {&many, "  warning: ITEMS: actual ID 1002 is not in the item dictionary"},
-          {&many, kNotUsable}})
-        EXPECT_NE(text->find(line), std::string::npos) << line << "\nin\n" << *text;
+    expectHas(few, {"  error: ITEMS: mold set ID 2002 (Stage 1 time) has no \"Value\": its pack "
+                    "would be sent again forever\n",
+                    "  warning: ITEMS: ID 4101 of trigger group 5 has no \"ValueT\": its "
+                    "triggered values are not stored\n",
+                    "  warning: ITEMS: actual ID 1003 is not in the item dictionary and is shown "
+                    "by number\n",
+                    "  error: ITEMS: ID 2002 (Stage 1 time) has data type 6, but \"DataTypeList\" "
+                    "of mold block 1 gives 5\n",
+                    kNotUsable});
+    expectHas(many, {"  error: ITEMS: 120 mold set IDs are not in the item dictionary, so their "
+                     "packs would be sent again forever: 2001-2120\n",
+                     "  warning: ITEMS: actual ID 1002 is not in the item dictionary", kNotUsable});
 }
 
 } // namespace

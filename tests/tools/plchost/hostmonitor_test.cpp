@@ -155,11 +155,7 @@ TEST_F(HostMonitorTest, EventsTellTriggerAnswersAndMoldSetProgress)
 {
     using Orrery::CvexPlcEvent;
     auto event = [](CvexPlcEvent::Kind kind, int code, long long value) {
-        CvexPlcEvent made;
-        made.kind = kind;
-        made.code = code;
-        made.value = value;
-        return made;
+        return CvexPlcEvent{kind, 0, code, value, ""};
     };
     plchost::HostMonitor monitor(_plan, _items, _folder.path());
     monitor.poll(3, 0.5);

@@ -44,6 +44,17 @@ protected:
         state.lastAt = lastAt;
         return state;
     }
+    // A frame of `rows` x `columns`, which it must fit.
+    std::vector<std::string> render(int rows, int columns)
+    {
+        _frame.rows = rows;
+        _frame.columns = columns;
+        const auto lines = plchost::LiveScreen::render(_frame);
+        EXPECT_LE(lines.size(), static_cast<size_t>(rows));
+        for (const std::string& line : lines)
+            EXPECT_LE(line.size(), static_cast<size_t>(columns)) << line;
+        return lines;
+    }
     // A busy run, for the terminal sizes engineers use.
     void busy()
     {
@@ -68,14 +79,12 @@ protected:
 
 TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAgeAndFitsASmallTerminal)
 {
-    _frame.rows = 60;
-    _frame.columns = 200;
     _view.statistics.datagramsSent = 40;
     _view.statistics.datagramsReceived = 38;
     _view.statistics.unknownReceived = 1;
     _view.statistics.retransmissions = 2;
     _view.statistics.duplicatesIgnored = 3;
-    const auto lines = plchost::LiveScreen::render(_frame);
+    const auto lines = render(60, 200);
     EXPECT_EQ(lines[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   4.0 s of 15.0 s   "
                         "(Ctrl-C stops)");
     EXPECT_EQ(lines[1], "Link: state 3 = online   (first online after 1.2 s)   datagrams 40 out, "
@@ -83,13 +92,7 @@ TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAgeAndFitsASmallTermina
     EXPECT_EQ(lines[2], "Mold set: block 1, 120 IDs in 3 packs: confirmed 2.8 s ago");
     EXPECT_EQ(lines[5], "  Value 1001                      1001    1.5           3.0 s");
 
-    _frame.rows = 16;
-    _frame.columns = 40;
-    const auto small = plchost::LiveScreen::render(_frame);
-    EXPECT_LE(small.size(), 16u);
-    for (const std::string& line : small)
-        EXPECT_LE(line.size(), 40u) << line;
-    EXPECT_TRUE(has(small, "  ... 14 more"));
+    EXPECT_TRUE(has(render(16, 40), "  ... 14 more"));
 }
 
 // At 80x24 the lower sections give up their detail before the actual values do; at 160x50
@@ -97,12 +100,8 @@ TEST_F(LiveScreenTest, ShowsLinkMoldSetAndValuesWithTheirAgeAndFitsASmallTermina
 TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
 {
     busy();
-    _frame.rows = 23; // the last terminal row stays free
-    _frame.columns = 80;
-    const auto lines = plchost::LiveScreen::render(_frame);
+    const auto lines = render(23, 80); // the last terminal row stays free
     EXPECT_EQ(lines.size(), 23u);
-    for (const std::string& line : lines)
-        EXPECT_LE(line.size(), 80u) << line;
     EXPECT_EQ(lines[0], "plchost 127.0.0.1:30001 <-> PLC 127.0.0.1:30002  40.0 s of 15.0 s  "
                         "Ctrl-C stops");
     for (unsigned int id = 1001; id <= 1011; ++id)
@@ -114,10 +113,7 @@ TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
           "Curves (20 saved, 0 files written; latest out/c.svg)"})
         EXPECT_TRUE(has(lines, start)) << start;
 
-    _frame.rows = 49;
-    _frame.columns = 160;
-    const auto wide = plchost::LiveScreen::render(_frame);
-    EXPECT_LE(wide.size(), 49u);
+    const auto wide = render(49, 160);
     EXPECT_EQ(wide[0], "plchost  127.0.0.1:30001 <-> PLC 127.0.0.1:30002   40.0 s of 15.0 s   "
                        "(Ctrl-C stops)");
     for (unsigned int id = 1001; id <= 1020; ++id)
@@ -133,10 +129,8 @@ TEST_F(LiveScreenTest, BusyRunAt80By24And160By50)
 TEST_F(LiveScreenTest, ThePromptTakesTheLastRow)
 {
     busy();
-    _frame.rows = 23;
-    _frame.columns = 40;
     _frame.prompt = "command> download Injection stage 1 pressure=812.5_";
-    const auto lines = plchost::LiveScreen::render(_frame);
+    const auto lines = render(23, 40);
     ASSERT_EQ(lines.size(), 23u);
     EXPECT_EQ(lines.back(), "command> download Injection stage 1 pres");
     EXPECT_EQ(std::count(lines.begin(), lines.end(), lines.back()), 1);

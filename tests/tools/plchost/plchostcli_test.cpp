@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
 #include <set>
@@ -30,10 +28,21 @@ std::string endpoint(unsigned int port)
     return "127.0.0.1:" + std::to_string(port);
 }
 
-vextest::ProcessResult plchost(Words arguments)
+Words with(Words words, const Words& more)
 {
-    arguments.insert(arguments.begin(), PLCHOST_BINARY);
-    return vextest::runProcess(arguments, 60s);
+    words.insert(words.end(), more.begin(), more.end());
+    return words;
+}
+
+vextest::ProcessResult plchost(const Words& arguments)
+{
+    return vextest::runProcess(with({PLCHOST_BINARY}, arguments), 60s);
+}
+
+void expectHas(const std::string& text, const Words& parts)
+{
+    for (const std::string& part : parts)
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\nin\n" << text;
 }
 
 class Plchost : public testing::Test {
@@ -44,21 +53,35 @@ protected:
         vextest::writeFile(path, content);
         return path;
     }
+    // plcsim on the endpoints of `common`.
+    Words plcsim(const Words& more) const
+    {
+        return with({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0])},
+                    more);
+    }
+    // A run of `common` with the example's items, writing into `out`.
+    Words run(const Words& more) const
+    {
+        return with({"run", common, "--items", kItems, "--out", out}, more);
+    }
+    // The same run as a shell command.
+    std::string shellRun(const std::string& more) const
+    {
+        return std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" + kItems +
+               "' --out '" + out + "' " + more;
+    }
     // Runs plchost with `args`, after starting a plcsim with `sim` on the ports of `common` when
     // `sim` is not empty, and checks the exit code, all of standard error and parts of the output.
     void expect(const Words& args, int exitCode, const std::string& err, const Words& out = {},
                 const Words& sim = {})
     {
         SCOPED_TRACE(args.front() + " " + args.back());
-        Words argv = {PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0])};
-        argv.insert(argv.end(), sim.begin(), sim.end());
-        const auto plcsim =
-            sim.empty() ? nullptr : std::make_unique<vextest::BackgroundProcess>(argv);
+        const auto plcsimRun =
+            sim.empty() ? nullptr : std::make_unique<vextest::BackgroundProcess>(plcsim(sim));
         const auto result = plchost(args);
         EXPECT_EQ(result.exitCode, exitCode) << result.out << result.err;
         EXPECT_EQ(result.err, err);
-        for (const std::string& part : out)
-            EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
+        expectHas(result.out, out);
     }
 
     vextest::TempFolder folder;
@@ -71,12 +94,11 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
 {
     expect({"check", kCommon, "--items", kItems}, 0, "", {"Verdict: usable\n"});
     const std::string broken = write("broken.json", "[{\"Type\": {\"ID\": 7}}]");
-    expect(
-        {"check", broken}, 1,
-        "plchost: " + broken +
-            " is not usable: no usable protocol section ({\"Protocol\": {...}}): the source has no "
-            "endpoints and sets up no socket (and 1 more error, see the report)\n",
-        {"Verdict: not usable\n"});
+    expect({"check", broken}, 1,
+           "plchost: " + broken +
+               " is not usable: no usable protocol section ({\"Protocol\": {...}}): the source "
+               "has no endpoints and sets up no socket (and 1 more error, see the report)\n",
+           {"Verdict: not usable\n"});
     const std::string& dir = folder.path();
     expect({"check", dir}, 1,
            "plchost: " + dir + " is not usable: " + dir +
@@ -136,34 +158,31 @@ TEST_F(Plchost, BadInputIsNamedWithTheExitCode)
 
 TEST_F(Plchost, RunsAndOneShotCommandsSayWhatThePlcDid)
 {
-    auto run = [&](const std::string& seconds) {
-        return Words{"run",   common, "--items",    kItems, "--plain",
-                     "--out", out,    "--duration", seconds};
+    auto plainRun = [&](const std::string& seconds) {
+        return run({"--plain", "--duration", seconds});
     };
-    auto oneShot = [&](const std::string& command, Words targets) {
-        targets.insert(targets.begin(), {command, common, "--items", kItems});
-        return targets;
+    auto oneShot = [&](const std::string& command, const Words& targets) {
+        return with({command, common, "--items", kItems}, targets);
     };
     const std::string silent = "no datagram came from the PLC at " + endpoint(ports[1]) +
                                " (\"Host\" in " + common +
                                "); check that the PLC (or plcsim) runs there and answers to " +
                                endpoint(ports[0]) + " (\"Src\")\n";
-    expect(run("1.5"), 1, "plchost: the link never came up in 1.5 s (state 0: offline): " + silent,
+    expect(plainRun("1.5"), 1,
+           "plchost: the link never came up in 1.5 s (state 0: offline): " + silent,
            {"plchost: link: final state 0 (offline); never reached state 3"});
     expect(oneShot("upload", {"--timeout", "0.5", "2001"}), 1,
            "plchost: the link did not come up within 1.5 s (state 0: offline), so nothing was "
            "sent: " +
                silent);
-    expect(run("2.5"), 1,
+    expect(plainRun("2.5"), 1,
            "plchost: the link never came up in 2.5 s (state 65535: version mismatch): the PLC at " +
                endpoint(ports[1]) + " refuses protocol version 1 (\"Version\" in " + common + ")\n",
            {"plchost: link state 65535: version mismatch: the PLC refuses protocol version 1\n"},
            {"--version", "2", "--duration", "30"});
     const Words simulate = {"--items", kItems, "--duration", "30"};
     // The library's own lines go to the log and, with -v, to the screen as well.
-    Words verbose = run("3");
-    verbose.push_back("-v");
-    expect(verbose, 0, "",
+    expect(with(plainRun("3"), {"-v"}), 0, "",
            {"plchost: trigger group 5 acknowledged with an error: data request error\n",
             " library: groupID: 5 plc trigger data request error\n",
             " library: Failed ID: 1005 Error Code: 2\n",
@@ -202,11 +221,6 @@ TEST_F(Plchost, RunsAndOneShotCommandsSayWhatThePlcDid)
 
 TEST_F(Plchost, RunsKeepWhatEarlierRunsSavedAndEndWithTheirSummary)
 {
-    const Words run = {PLCHOST_BINARY, "run",   common, "--items",    kItems,
-                       "--plain",      "--out", out,    "--duration", "3"};
-    const Words plcsim = {PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0]),
-                          "--items",     kItems,   "--shot-interval",  "500",    "--duration",
-                          "30"};
     auto curves = [&] {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(out))
@@ -218,8 +232,9 @@ TEST_F(Plchost, RunsKeepWhatEarlierRunsSavedAndEndWithTheirSummary)
     std::vector<std::string> first;
     std::string firstContent;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        vextest::BackgroundProcess sim(plcsim);
-        const auto result = vextest::runProcess(run, 60s);
+        vextest::BackgroundProcess sim(
+            plcsim({"--items", kItems, "--shot-interval", "500", "--duration", "30"}));
+        const auto result = plchost(run({"--plain", "--duration", "3"}));
         EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
         // Plain lines carry a wall-clock time stamp.
         const std::regex stamped(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} plchost: )");
@@ -237,8 +252,7 @@ TEST_F(Plchost, RunsKeepWhatEarlierRunsSavedAndEndWithTheirSummary)
         << "the second run overwrote " << first.front();
     const std::string log = vextest::readFile(out + "/plchost.log");
     size_t runs = 0;
-    for (size_t at = log.find(" run of "); at != std::string::npos;
-         at = log.find(" run of ", at + 1))
+    for (size_t at = 0; (at = log.find(" run of ", at)) != std::string::npos; ++at)
         ++runs;
     EXPECT_EQ(runs, 2u) << log;
     EXPECT_NE(log.find(" library: "), std::string::npos) << "the library's lines are logged";
@@ -246,23 +260,20 @@ TEST_F(Plchost, RunsKeepWhatEarlierRunsSavedAndEndWithTheirSummary)
 #ifndef _WIN32 // POSIX signals and pipes
     // SIGHUP ends a run as SIGTERM and Ctrl-C do: with the summary, and 128 + the signal.
     for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
-        vextest::BackgroundProcess host({PLCHOST_BINARY, "run", common, "--items", kItems,
-                                         "--plain", "--out", out, "--duration", "60"});
+        vextest::BackgroundProcess host(
+            with({PLCHOST_BINARY}, run({"--plain", "--duration", "60"})));
         ASSERT_TRUE(host.waitForOutput("plchost: running ", 20s));
         host.signal(signal);
         const auto result = host.stop(20s);
         EXPECT_FALSE(result.timedOut);
         EXPECT_EQ(result.exitCode, 128 + signal);
-        EXPECT_NE(result.out.find("plchost: summary after "), std::string::npos) << result.out;
-        EXPECT_NE(result.out.find("plchost: stopped by signal " + std::to_string(signal)),
-                  std::string::npos);
+        expectHas(result.out, {"plchost: summary after ",
+                               "plchost: stopped by signal " + std::to_string(signal)});
     }
     // A closed pipe ends it too, at once, and the summary still reaches the log.
     const auto piped = vextest::runProcess(
         {"bash", "-c",
-         std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" + kItems +
-             "' --plain --out '" + out +
-             "' --duration 60 | head -n 1 >/dev/null; echo \"exit ${PIPESTATUS[0]}\""},
+         shellRun("--plain --duration 60 | head -n 1 >/dev/null; echo \"exit ${PIPESTATUS[0]}\"")},
         20s);
     EXPECT_FALSE(piped.timedOut);
     EXPECT_EQ(piped.out, "exit 141\n");
@@ -276,11 +287,8 @@ TEST_F(Plchost, TheClosingMessageTellsWhatHappenedDuringTheRun)
 {
     // The PLC answers with a version mismatch, then goes away: the link ends at state 0, yet
     // "no datagram came" would be wrong. The message comes with a signal's end as well.
-    auto sim = std::make_unique<vextest::BackgroundProcess>(
-        Words{PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host", endpoint(ports[0]),
-              "--version", "2"});
-    vextest::BackgroundProcess host(
-        {PLCHOST_BINARY, "run", common, "--items", kItems, "--plain", "--out", out});
+    auto sim = std::make_unique<vextest::BackgroundProcess>(plcsim({"--version", "2"}));
+    vextest::BackgroundProcess host(with({PLCHOST_BINARY}, run({"--plain"})));
     ASSERT_TRUE(host.waitForOutput("plchost: link state 65535", 30s));
     sim.reset();
     ASSERT_TRUE(host.waitForOutput("plchost: link state 0: offline", 30s, 2));
@@ -297,11 +305,10 @@ TEST_F(Plchost, TheClosingMessageTellsWhatHappenedDuringTheRun)
 
 TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
 {
-    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
-                                    endpoint(ports[0]), "--items", kItems, "--shot-interval", "500",
-                                    "--duration", "30"});
-    const auto result = plchost({"run", common, "--items", kItems, "--json", "--ids",
-                                 "Injection pressure,1001", "--out", out, "--duration", "4"});
+    vextest::BackgroundProcess sim(
+        plcsim({"--items", kItems, "--shot-interval", "500", "--duration", "30"}));
+    const auto result =
+        plchost(run({"--json", "--ids", "Injection pressure,1001", "--duration", "4"}));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     std::istringstream lines(result.out);
     std::set<unsigned int> ids;
@@ -330,32 +337,28 @@ TEST_F(Plchost, JsonRunWritesOneObjectALineLimitedToTheIdsAsked)
                              "TriggerAcknowledged", "CurveSaved"})
         EXPECT_EQ(events.count(kind), 1u) << kind << "\n" << result.out;
     EXPECT_GE(curves, 1u);
-    expect({"run", common, "--items", kItems, "--json", "--ids", "1001,Nozzle"}, 2,
+    expect(run({"--json", "--ids", "1001,Nozzle"}), 2,
            "plchost: --ids: \"Nozzle\" is neither a data ID nor a name in " + kItems + "\n");
 }
 
 #ifndef _WIN32 // the commands come through a bash pipe
 TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
 {
-    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
-                                    endpoint(ports[0]), "--items", kItems, "--duration", "30"});
-    const std::string run = std::string("'") + PLCHOST_BINARY + "' run '" + common + "' --items '" +
-                            kItems + "' --plain --out '" + out + "' --duration 5";
-    const auto result =
-        vextest::runProcess({"bash", "-c",
-                             "printf 'upload 2001\\nfrobnicate\\ndownload Injection stage 1 "
-                             "pressure=812.5\\nupload Screw speed\\naction 5\\n' | " +
-                                 run},
-                            60s);
+    vextest::BackgroundProcess sim(plcsim({"--items", kItems, "--duration", "30"}));
+    const auto result = vextest::runProcess(
+        {"bash", "-c",
+         "printf 'upload 2001\\nfrobnicate\\ndownload Injection stage 1 pressure=812.5\\nupload "
+         "Screw speed\\naction 5\\n' | " +
+             shellRun("--plain --duration 5")},
+        60s);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    for (const char* part :
-         {"plchost: \"frobnicate\" is not a command (upload ID|NAME, download ID|NAME=VALUE, "
-          "action CODE)\n",
-          "plchost: Injection stage 1 position (ID 2001) = 21222\n",
-          "plchost: Injection stage 1 pressure (ID 2003) = 812.5\n",
-          "plchost: Screw speed (ID 1014) = ", "plchost: action 5: state 1 (0x00000001)\n",
-          "plchost: actual values flowing after "})
-        EXPECT_NE(result.out.find(part), std::string::npos) << part << "\nin\n" << result.out;
+    expectHas(result.out,
+              {"plchost: \"frobnicate\" is not a command (upload ID|NAME, download ID|NAME=VALUE, "
+               "action CODE)\n",
+               "plchost: Injection stage 1 position (ID 2001) = 21222\n",
+               "plchost: Injection stage 1 pressure (ID 2003) = 812.5\n",
+               "plchost: Screw speed (ID 1014) = ", "plchost: action 5: state 1 (0x00000001)\n",
+               "plchost: actual values flowing after "});
 }
 #endif
 
@@ -364,25 +367,20 @@ TEST_F(Plchost, ARunTakesOneShotCommandsOnStandardInputWhileValuesFlow)
 // a pseudo-terminal whose keyboard is the pipe; the keys may arrive before the link is up.
 TEST_F(Plchost, TheLiveScreensPromptTakesTheSameCommands)
 {
-    vextest::BackgroundProcess sim({PLCSIM_BINARY, "--bind", endpoint(ports[1]), "--host",
-                                    endpoint(ports[0]), "--items", kItems, "--duration", "30"});
-    const std::string run = std::string(PLCHOST_BINARY) + " run '" + common + "' --items '" +
-                            kItems + "' --out '" + out + "' --duration 5";
+    vextest::BackgroundProcess sim(plcsim({"--items", kItems, "--duration", "30"}));
     const auto result = vextest::runProcess(
         {"bash", "-c",
-         "printf ':upload 2001\\r:frob\\r:action 5\\x1b:action 5\\r' | script -qfec \"" + run +
-             "\" /dev/null"},
+         "printf ':upload 2001\\r:frob\\r:action 5\\x1b:action 5\\r' | script -qfec \"" +
+             shellRun("--duration 5") + "\" /dev/null"},
         60s);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    std::ifstream logFile(out + "/plchost.log");
-    const std::string log{std::istreambuf_iterator<char>(logFile), {}};
-    for (const char* part :
-         {"plchost: command: upload 2001\n",
-          "plchost: \"frob\" is not a command (upload ID|NAME, download ID|NAME=VALUE, action "
-          "CODE)\n",
-          "plchost: Injection stage 1 position (ID 2001) = 21222\n",
-          "plchost: action 5: state 1 (0x00000001)\n"})
-        EXPECT_NE(log.find(part), std::string::npos) << part << "\nin\n" << log;
+    const std::string log = vextest::readFile(out + "/plchost.log");
+    expectHas(log,
+              {"plchost: command: upload 2001\n",
+               "plchost: \"frob\" is not a command (upload ID|NAME, download ID|NAME=VALUE, action "
+               "CODE)\n",
+               "plchost: Injection stage 1 position (ID 2001) = 21222\n",
+               "plchost: action 5: state 1 (0x00000001)\n"});
     // Escape dropped the first "action 5": the PLC was asked once.
     EXPECT_EQ(log.find("command: action 5\n"), log.rfind("command: action 5\n")) << log;
 }

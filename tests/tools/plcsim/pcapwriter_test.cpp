@@ -1,43 +1,17 @@
 // SPDX-License-Identifier: MIT
 // The capture file as a reader sees it: raw IPv4 link type, exact IPv4/UDP heads around each
 // datagram, time stamps of the moment of writing, and a clear error for a file it cannot write.
+#include "capturefile.h"
 #include "childprocess.h"
 #include "pcapwriter.h"
+#include "simtest.h"
 
-#include <gtest/gtest.h>
-#include <pcap/pcap.h>
 #include <sys/time.h>
-
-#include <stdexcept>
 
 namespace {
 
 using vexsim::PcapWriter;
 using vexsim::UdpEndpoint;
-
-struct Captured {
-    std::string bytes;
-    timeval at;
-};
-
-std::vector<Captured> readCapture(const std::string& path, int& linkType)
-{
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_open_offline(path.c_str(), error);
-    if (handle == nullptr)
-        throw std::runtime_error(error);
-    linkType = pcap_datalink(handle);
-    std::vector<Captured> packets;
-    pcap_pkthdr* header = nullptr;
-    const u_char* data = nullptr;
-    while (pcap_next_ex(handle, &header, &data) == 1) {
-        EXPECT_EQ(header->caplen, header->len);
-        packets.push_back(
-            {std::string(reinterpret_cast<const char*>(data), header->caplen), header->ts});
-    }
-    pcap_close(handle);
-    return packets;
-}
 
 double seconds(const timeval& at)
 {
@@ -60,39 +34,32 @@ TEST(PcapWriterTest, EveryDatagramIsAnIpv4UdpPacketWithExactHeadsAndItsTime)
     timeval after{};
     gettimeofday(&after, nullptr);
 
-    int linkType = 0;
-    const auto packets = readCapture(path, linkType);
-    EXPECT_EQ(linkType, DLT_RAW);
+    const auto capture = simtest::readCapture(path);
+    const auto& packets = capture.packets;
+    EXPECT_EQ(capture.linkType, DLT_RAW);
     ASSERT_EQ(packets.size(), 2u);
     // IPv4: version 4, 20-byte head, total 32, TTL 64, UDP, checksum 0x3110 (ones'-complement sum
     // of the head's ten words), 127.0.0.1 -> 192.168.10.20; UDP 30001 -> 30002, length 12.
     const std::string first("\x45\x00\x00\x20\x00\x00\x00\x00\x40\x11\x31\x10\x7f\x00\x00\x01"
                             "\xc0\xa8\x0a\x14\x75\x31\x75\x32\x00\x0c\x00\x00\x99\x88\x0a\x00",
                             32);
-    EXPECT_EQ(packets[0].bytes, first);
-    ASSERT_EQ(packets[1].bytes.size(), 328u);
-    EXPECT_EQ(packets[1].bytes.substr(2, 2), std::string("\x01\x48", 2)); // total length 328
-    EXPECT_EQ(packets[1].bytes.substr(20, 6), std::string("\x75\x32\x75\x31\x01\x34", 6));
-    EXPECT_EQ(packets[1].bytes.substr(28), std::string(300, 'x'));
-    for (const Captured& packet : packets) {
-        EXPECT_GE(seconds(packet.at), seconds(before));
-        EXPECT_LE(seconds(packet.at), seconds(after));
+    EXPECT_EQ(packets[0], first);
+    ASSERT_EQ(packets[1].size(), 328u);
+    EXPECT_EQ(packets[1].substr(2, 2), std::string("\x01\x48", 2)); // total length 328
+    EXPECT_EQ(packets[1].substr(20, 6), std::string("\x75\x32\x75\x31\x01\x34", 6));
+    EXPECT_EQ(packets[1].substr(28), std::string(300, 'x'));
+    for (const timeval& at : capture.times) {
+        EXPECT_GE(seconds(at), seconds(before));
+        EXPECT_LE(seconds(at), seconds(after));
     }
 }
 
 TEST(PcapWriterTest, AFileThatCannotBeWrittenIsNamedWithTheOption)
 {
-    try {
-        PcapWriter writer("/nonexistent-folder/link.pcap");
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what())
-                      .rfind("--pcap /nonexistent-folder/link.pcap: cannot be "
-                             "written: ",
-                             0),
-                  0u)
-            << error.what();
-    }
+    const std::string error = simtest::errorOf<std::runtime_error>(
+        [] { PcapWriter writer("/nonexistent-folder/link.pcap"); });
+    EXPECT_EQ(error.rfind("--pcap /nonexistent-folder/link.pcap: cannot be written: ", 0), 0u)
+        << error;
 }
 
 TEST(PcapWriterTest, AnAddressThatIsNoIpv4AddressIsRefused)

@@ -62,6 +62,12 @@ protected:
             answer(host::moldPack(2001 + first, std::min<uint32_t>(50, count - first)));
         answer(host::moldSetStatus(count));
     }
+    // The triggered data sent once `wait` has passed.
+    std::vector<std::string> triggeredAfter(PlcSimulator::Clock::duration wait)
+    {
+        now += wait;
+        return ofType(sim->advance(now), 1018);
+    }
     void bringUp()
     {
         ASSERT_EQ(lineStatus(), 1);
@@ -195,8 +201,7 @@ TEST_F(Simulator, ShotSendsOneBufferPerGroupAndResendsItUnchangedUntilConfirmed)
     options.maxResends = 2;
     make(options, items);
     bringUp();
-    now += 2000ms;
-    const auto first = ofType(sim->advance(now), 1018);
+    const auto first = triggeredAfter(2000ms);
     ASSERT_EQ(first.size(), 2u) << "the data packet and the curve's first buffer";
     EXPECT_EQ(wordAt(first[0], 8), 2);
     EXPECT_EQ(wordAt(first[0], 14), 2);
@@ -210,16 +215,12 @@ TEST_F(Simulator, ShotSendsOneBufferPerGroupAndResendsItUnchangedUntilConfirmed)
     EXPECT_EQ(sim->counters().triggeredConfirmed, 2u);
 
     // The curve's buffers follow one by one, a send cycle after each confirmation.
-    now += 99ms;
-    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
-    now += 1ms;
-    const auto second = ofType(sim->advance(now), 1018);
+    EXPECT_TRUE(triggeredAfter(99ms).empty());
+    const auto second = triggeredAfter(1ms);
     ASSERT_EQ(second.size(), 1u);
-    now += 500ms;
-    EXPECT_EQ(ofType(sim->advance(now), 1018), second) << "resent unchanged, number included";
+    EXPECT_EQ(triggeredAfter(500ms), second) << "resent unchanged, number included";
     send(host::confirmation(101));
-    now += 100ms;
-    const auto third = ofType(sim->advance(now), 1018);
+    const auto third = triggeredAfter(100ms);
     ASSERT_EQ(third.size(), 1u);
     std::vector<std::string> curve{first[1], second[0], third[0]};
     for (size_t i = 0; i < curve.size(); ++i) {
@@ -228,12 +229,9 @@ TEST_F(Simulator, ShotSendsOneBufferPerGroupAndResendsItUnchangedUntilConfirmed)
         EXPECT_EQ(wordAt(curve[i], 14), 240);
         EXPECT_EQ(curve[i].size(), 16u + 240 * 4 + 2);
     }
-    now += 500ms;
-    EXPECT_EQ(ofType(sim->advance(now), 1018), third);
-    now += 500ms;
-    EXPECT_EQ(ofType(sim->advance(now), 1018), third);
-    now += 500ms; // the next shot is due too
-    const auto later = ofType(sim->advance(now), 1018);
+    EXPECT_EQ(triggeredAfter(500ms), third);
+    EXPECT_EQ(triggeredAfter(500ms), third);
+    const auto later = triggeredAfter(500ms); // the next shot is due too
     EXPECT_EQ(std::count(later.begin(), later.end(), third[0]), 0) << "given up after two resends";
     EXPECT_EQ(sim->counters().triggeredConfirmed, 3u);
     EXPECT_EQ(sim->counters().triggeredResent, 3u);
@@ -243,8 +241,7 @@ TEST_F(Simulator, ShotSendsOneBufferPerGroupAndResendsItUnchangedUntilConfirmed)
 TEST_F(Simulator, NoTriggeredDataBeforeTheMoldSetIsConfirmed)
 {
     answer(host::trigger(2, {4001}));
-    now += 2000ms;
-    EXPECT_TRUE(ofType(sim->advance(now), 1018).empty());
+    EXPECT_TRUE(triggeredAfter(2000ms).empty());
 }
 
 TEST_F(Simulator, PushesActualValuesAtTheSubscribedCycleInTheDeclaredTypes)

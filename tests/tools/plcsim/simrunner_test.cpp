@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 #ifdef VEXPLC_HAVE_PCAP
-#include <pcap/pcap.h>
+#include "capturefile.h"
 #endif
 
 #include <atomic>
@@ -99,22 +99,14 @@ TEST_F(Runner, SilencedRunSendsNothing)
 // Source port, destination port and UDP payload of every packet of a capture.
 std::vector<std::string> capturedDatagrams(const std::string& path)
 {
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_open_offline(path.c_str(), error);
-    if (handle == nullptr)
-        return {error};
     std::vector<std::string> packets;
-    pcap_pkthdr* header = nullptr;
-    const u_char* data = nullptr;
-    while (pcap_next_ex(handle, &header, &data) == 1) {
-        const std::string packet(reinterpret_cast<const char*>(data), header->caplen);
+    for (const std::string& packet : simtest::readCapture(path).packets) {
         const auto port = [&packet](size_t at) {
             return std::to_string((static_cast<unsigned char>(packet[at]) << 8) |
                                   static_cast<unsigned char>(packet[at + 1]));
         };
         packets.push_back(port(20) + " > " + port(22) + ": " + vextest::hex(packet.substr(28)));
     }
-    pcap_close(handle);
     return packets;
 }
 

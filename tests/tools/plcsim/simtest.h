@@ -23,9 +23,22 @@ inline std::string u16(uint16_t value)
     return bytes;
 }
 
+inline std::string u16s(std::initializer_list<uint16_t> values)
+{
+    std::string bytes;
+    for (uint16_t value : values)
+        bytes += u16(value);
+    return bytes;
+}
+
 inline std::string u32(uint32_t value)
 {
     return u16(static_cast<uint16_t>(value & 0xFFFF)) + u16(static_cast<uint16_t>(value >> 16));
+}
+
+inline std::string record(const Record& one)
+{
+    return u32(one.id) + static_cast<char>(one.type) + static_cast<char>(one.state) + u32(one.raw);
 }
 
 inline std::string common(uint16_t type, uint16_t argument, uint16_t count,
@@ -51,9 +64,8 @@ inline std::string idList(uint16_t type, const std::vector<uint32_t>& ids, uint1
 inline std::string records(uint16_t type, const std::vector<Record>& list)
 {
     std::string payload;
-    for (const Record& record : list)
-        payload += u32(record.id) + static_cast<char>(record.type) +
-                   static_cast<char>(record.state) + u32(record.raw);
+    for (const Record& one : list)
+        payload += record(one);
     return common(type, 0, static_cast<uint16_t>(list.size()), payload);
 }
 

@@ -3,14 +3,14 @@
 // packet's type, count and group as its bytes say, no expert info), crafted packets of the types
 // the demo does not send, and malformed datagrams, which get their expert info and never a Lua
 // error.
+#include "../plcsim/capturefile.h"
+#include "../plcsim/simtest.h"
 #include "childprocess.h"
 #include "pcapwriter.h"
-#include "plcbytes.h"
-#include "plcreply.h"
 
 #include <gtest/gtest.h>
-#include <pcap/pcap.h>
 
+#include <array>
 #include <map>
 #include <random>
 #include <set>
@@ -19,28 +19,13 @@
 namespace {
 
 using namespace std::chrono_literals;
+using host::u16s;
+using host::u32;
 namespace reply = vexsim::reply;
 
 // One packet as tshark shows it: the fields asked for, in this order.
-struct Row {
-    std::string type;
-    std::string count;
-    std::string group;
-    std::string info;
-    std::string value;
-    std::string expert;
-};
-
-std::vector<std::string> split(const std::string& line, char separator)
-{
-    std::vector<std::string> parts;
-    std::istringstream in(line);
-    for (std::string part; std::getline(in, part, separator);)
-        parts.push_back(part);
-    if (!line.empty() && line.back() == separator)
-        parts.emplace_back();
-    return parts;
-}
+enum Field { kType, kCount, kGroup, kInfo, kValue, kExpert, kFields };
+using Row = std::array<std::string, kFields>;
 
 class DissectorTest : public testing::Test {
 protected:
@@ -67,12 +52,13 @@ protected:
         EXPECT_EQ(run.err.find("Lua"), std::string::npos) << run.err;
         EXPECT_EQ(run.out.find("Lua Error"), std::string::npos) << run.out;
         std::vector<Row> rows;
-        for (const std::string& line : split(run.out, '\n')) {
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
             if (line.empty())
                 continue;
-            auto fields = split(line, '\t');
-            fields.resize(6);
-            rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]});
+            for (std::string& field : rows.emplace_back())
+                std::getline(fields, field, '\t');
         }
         return rows;
     }
@@ -97,41 +83,6 @@ protected:
     vextest::TempFolder folder;
 };
 
-std::string u32(uint32_t value)
-{
-    std::string out;
-    vexsim::appendU32(out, value);
-    return out;
-}
-
-std::string u16s(std::initializer_list<uint16_t> values)
-{
-    std::string out;
-    for (uint16_t value : values)
-        vexsim::appendU16(out, value);
-    return out;
-}
-
-std::string request(uint16_t type, uint16_t argument, uint16_t count, const std::string& payload)
-{
-    return reply::common(type, 9, argument, count, payload, reply::kRequestMark);
-}
-
-std::string record(uint32_t id, uint8_t code, uint32_t raw)
-{
-    return u32(id) + std::string{static_cast<char>(code), '\x01'} + u32(raw);
-}
-
-// Group 7: start feature of one set with one condition (type 2, parameters 4001 and 15.0f),
-// empty send and stop features, data ID flag 1, data IDs 4001 and 4002.
-std::string triggerDefinition()
-{
-    const std::string payload = u16s({7, 100, 0, 1}) + u16s({1, 1, 2, 2}) + u32(4001) +
-                                u32(vexsim::floatBits(15.0f)) + u16s({0, 0, 1, 2}) + u32(4001) +
-                                u32(4002);
-    return reply::triggerFamily(17, 3, payload, reply::kRequestMark);
-}
-
 struct Clean {
     std::string datagram;
     Row expected;
@@ -140,25 +91,27 @@ struct Clean {
 TEST_F(DissectorTest, PacketsTheDemoDoesNotSendReadAsTheToolsPrintThem)
 {
     const std::vector<Clean> table = {
-        {request(2, 0, 1, u32(42)), {"2", "1", "", "read parameters, 1 IDs", "", ""}},
+        {host::idList(2, {42}), {"2", "1", "", "read parameters, 1 IDs", "", ""}},
         {reply::readParam({{42, 8, 1, vexsim::floatBits(2.5f)}}),
          {"1002", "1", "", "parameter values, 1 records", "2.5", ""}},
-        {request(3, 0, 1, record(7, 2, 0xFFFE)),
+        {host::records(3, {{7, 2, 1, 0xFFFE}}),
          {"3", "1", "", "write parameters, 1 records", "-2", ""}},
         {reply::writeParam({{7, 6, 1, 0xFFFFFFFF}}),
          {"1003", "1", "", "parameters written, 1 records", "4294967295", ""}},
         {reply::actualValues({{9, 1, 1, 0xFF}, {10, 0, 1, 5}}),
          {"1001", "2", "", "actual values, 2 records", "-1|(not read)", ""}},
-        {request(6, 0, 2, u32(5) + u32(6)), {"6", "2", "", "actions, 2 codes", "", ""}},
+        {host::idList(6, {5, 6}), {"6", "2", "", "actions, 2 codes", "", ""}},
         {reply::action({0x80000000u, 1}), {"1006", "2", "", "action states, 2", "", ""}},
-        {request(5, 7, 1, u32(0x01020304)), {"5", "1", "", "curve request, 1 items", "", ""}},
+        {host::idList(5, {0x01020304}, 7), {"5", "1", "", "curve request, 1 items", "", ""}},
         {reply::common(1005, 1, 0, 0, ""), {"1005", "0", "", "curve reply", "", ""}},
-        {request(15, 0, 0, "ab"), {"15", "0", "", "CAN transmit", "", ""}},
+        {host::common(15, 0, 0, "ab"), {"15", "0", "", "CAN transmit", "", ""}},
         {reply::common(1016, 1, 0, 0, ""), {"1016", "0", "", "CAN transmit reply", "", ""}},
         {reply::lineStatus(3), {"1007", "1", "", "line status 3", "", ""}},
         {reply::triggerAck(5, 0xFFDE, {{4101, 2}}),
          {"1017", "1", "5", "trigger ack group 5, data request error, 1 failed", "", ""}},
-        {triggerDefinition(), {"17", "2", "7", "trigger definition group 7, 2 data IDs", "", ""}},
+        {host::trigger(7, {4001, 4002},
+                       u16s({1, 1, 2, 2}) + u32(4001) + u32(vexsim::floatBits(15.0f))),
+         {"17", "2", "7", "trigger definition group 7, 2 data IDs", "", ""}},
         {reply::curve(103, 3, {1.5f, 2.5f}),
          {"1018", "2", "103", "curve group 103, 2 samples, last", "", ""}},
     };
@@ -167,17 +120,8 @@ TEST_F(DissectorTest, PacketsTheDemoDoesNotSendReadAsTheToolsPrintThem)
         datagrams.push_back(row.datagram);
     const auto rows = dissect(capture(datagrams));
     ASSERT_EQ(rows.size(), table.size());
-    for (size_t i = 0; i < table.size(); ++i) {
-        const Row& want = table[i].expected;
-        const Row& got = rows[i];
-        SCOPED_TRACE("packet " + std::to_string(i + 1) + ": " + want.info);
-        EXPECT_EQ(got.type, want.type);
-        EXPECT_EQ(got.count, want.count);
-        EXPECT_EQ(got.group, want.group);
-        EXPECT_EQ(got.info, want.info);
-        EXPECT_EQ(got.value, want.value);
-        EXPECT_EQ(got.expert, want.expert);
-    }
+    for (size_t i = 0; i < table.size(); ++i)
+        EXPECT_EQ(rows[i], table[i].expected) << "packet " << i + 1;
 }
 
 struct Malformed {
@@ -186,22 +130,17 @@ struct Malformed {
     std::string expert;
 };
 
-std::string withLength(std::string datagram, uint16_t length)
-{
-    vexsim::putU16(datagram, 2, length);
-    return datagram;
-}
-
 TEST_F(DissectorTest, MalformedDatagramsGetExpertInfoAndNeverALuaError)
 {
+    std::string tooLong = reply::lineStatus(3);
+    vexsim::putU16(tooLong, 2, 30);
     const std::vector<Malformed> table = {
         {"reply with the host's mark", reply::common(1007, 1, 0, 1, u32(3) + u16s({0}), 0x8899),
          "Start mark 0x8899; a PLC reply starts with 0x5588"},
-        {"length field too large", withLength(reply::lineStatus(3), 30),
-         "Length field 30, datagram 20 bytes"},
+        {"length field too large", tooLong, "Length field 30, datagram 20 bytes"},
         {"count beyond the datagram", reply::common(1006, 1, 0, 5, u32(1)),
          "Count 5 claims 20 bytes from offset 12; the datagram holds 4"},
-        {"short record", reply::common(1001, 1, 0, 2, record(1, 4, 7) + "12345"),
+        {"short record", reply::common(1001, 1, 0, 2, host::record({1, 4, 1, 7}) + "12345"),
          "5 bytes at offset 22 are short of a 10-byte record"},
         {"short line status", reply::common(1007, 1, 0, 1, "ab"),
          "A line status reply needs 20 bytes, the datagram has 16"},
@@ -226,10 +165,10 @@ TEST_F(DissectorTest, MalformedDatagramsGetExpertInfoAndNeverALuaError)
     ASSERT_EQ(rows.size(), datagrams.size());
     for (size_t i = 0; i < table.size(); ++i) {
         SCOPED_TRACE(table[i].what);
-        EXPECT_NE(rows[i].expert.find(table[i].expert), std::string::npos) << rows[i].expert;
+        EXPECT_NE(rows[i][kExpert].find(table[i].expert), std::string::npos) << rows[i][kExpert];
     }
-    EXPECT_EQ(rows.back().type, "");
-    EXPECT_EQ(rows.back().expert, "");
+    EXPECT_EQ(rows.back()[kType], "");
+    EXPECT_EQ(rows.back()[kExpert], "");
 }
 
 TEST_F(DissectorTest, RandomBytesBehindEveryHeadNeverMakeALuaError)
@@ -254,7 +193,7 @@ TEST_F(DissectorTest, RandomBytesBehindEveryHeadNeverMakeALuaError)
     const auto rows = dissect(capture(datagrams));
     ASSERT_EQ(rows.size(), datagrams.size());
     for (size_t i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(rows[i].type, types[i]) << "datagram " << i + 1;
+        EXPECT_EQ(rows[i][kType], types[i]) << "datagram " << i + 1;
 }
 
 TEST_F(DissectorTest, OtherPortsTakeThePreferenceWhereTheStartMarkIsWrong)
@@ -264,60 +203,30 @@ TEST_F(DissectorTest, OtherPortsTakeThePreferenceWhereTheStartMarkIsWrong)
         capture({reply::common(1007, 1, 0, 1, u32(3) + u16s({0}), 0x1234)}, 41001, 41002);
     const auto unclaimed = dissect(path);
     ASSERT_EQ(unclaimed.size(), 1u);
-    EXPECT_EQ(unclaimed[0].type, "");
+    EXPECT_EQ(unclaimed[0][kType], "");
     const auto rows = dissect(path, "41001-41002");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].info, "line status 3");
-    EXPECT_EQ(rows[0].expert, "Start mark 0x1234; a PLC reply starts with 0x5588");
+    EXPECT_EQ(rows[0][kInfo], "line status 3");
+    EXPECT_EQ(rows[0][kExpert], "Start mark 0x1234; a PLC reply starts with 0x5588");
 }
 
-// What tshark should show for a datagram of the demo, read from its bytes.
-Row expectedFromBytes(const std::string& datagram)
+// What tshark should show for a datagram of the demo, with the info and value it did show: the
+// type, count and group its bytes give, and no expert info.
+Row expectedFromBytes(const std::string& datagram, const Row& shown)
 {
     // The DataIDList lengths of the trigger groups of examples/common.json.
     static const std::map<uint16_t, std::string> definitionIDs = {{2, "4"}, {5, "3"}, {101, "4"}};
-    uint16_t type = 0;
-    uint16_t group = 0;
-    uint16_t count = 0;
-    vexsim::readU16(datagram, 4, type);
-    vexsim::readU16(datagram, 8, group);
-    Row row{std::to_string(type), "", "", "", "", ""};
-    switch (type) {
-    case 17:
-        row.count = definitionIDs.at(group);
-        break;
-    case 1017:
-        vexsim::readU16(datagram, 12, count);
-        row.count = std::to_string(count);
-        break;
-    case 1018:
-        vexsim::readU16(datagram, 14, count);
-        row.count = std::to_string(count);
-        break;
-    case 2018:
-        break;
-    default:
-        vexsim::readU16(datagram, 10, count);
-        row.count = std::to_string(count);
-        return row;
-    }
-    row.group = std::to_string(group);
+    const uint16_t type = simtest::wordAt(datagram, 4);
+    const uint16_t group = simtest::wordAt(datagram, 8);
+    const auto countAt = [&](size_t at) { return std::to_string(simtest::wordAt(datagram, at)); };
+    Row row{std::to_string(type), "", std::to_string(group), shown[kInfo], shown[kValue], ""};
+    if (type == 17)
+        row[kCount] = definitionIDs.at(group);
+    else if (type == 1017 || type == 1018)
+        row[kCount] = countAt(type == 1017 ? 12 : 14);
+    else if (type != 2018)
+        row = {std::to_string(type), countAt(10), "", shown[kInfo], shown[kValue], ""};
     return row;
-}
-
-std::vector<std::string> udpPayloads(const std::string& path)
-{
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_open_offline(path.c_str(), error);
-    if (handle == nullptr)
-        throw std::runtime_error(error);
-    std::vector<std::string> payloads;
-    pcap_pkthdr* header = nullptr;
-    const u_char* data = nullptr;
-    while (pcap_next_ex(handle, &header, &data) == 1)
-        payloads.emplace_back(reinterpret_cast<const char*>(data) + 28, header->caplen - 28);
-    pcap_close(handle);
-    return payloads;
 }
 
 TEST_F(DissectorTest, TheDemoCaptureShowsEveryPacketWithItsTypeCountAndGroupAndNoExpertInfo)
@@ -327,7 +236,7 @@ TEST_F(DissectorTest, TheDemoCaptureShowsEveryPacketWithItsTypeCountAndGroupAndN
     const std::string common = folder.path() + "/common.json";
     const std::string pcap = folder.path() + "/demo.pcap";
     vextest::writeFile(common, vextest::exampleCommon(ports[0], ports[1]));
-    const auto demo = vextest::runProcess({"bash",
+    const std::vector<std::string> argv = {"bash",
                                            VEXPLC_SOURCE_DIR "/scripts/demo.sh",
                                            "--no-build",
                                            "--build-dir",
@@ -350,22 +259,17 @@ TEST_F(DissectorTest, TheDemoCaptureShowsEveryPacketWithItsTypeCountAndGroupAndN
                                            "--sim-arg",
                                            "--shot-interval",
                                            "--sim-arg",
-                                           "1000"},
-                                          120s);
+                                           "1000"};
+    const auto demo = vextest::runProcess(argv, 120s);
     ASSERT_EQ(demo.exitCode, 0) << demo.out << demo.err;
 
-    const auto payloads = udpPayloads(pcap);
+    const auto packets = simtest::readCapture(pcap).packets;
     const auto rows = dissect(pcap);
-    ASSERT_EQ(rows.size(), payloads.size());
+    ASSERT_EQ(rows.size(), packets.size());
     std::set<std::string> types;
     for (size_t i = 0; i < rows.size(); ++i) {
-        const Row want = expectedFromBytes(payloads[i]);
-        SCOPED_TRACE("packet " + std::to_string(i + 1) + ": " + rows[i].info);
-        EXPECT_EQ(rows[i].type, want.type);
-        EXPECT_EQ(rows[i].count, want.count);
-        EXPECT_EQ(rows[i].group, want.group);
-        EXPECT_EQ(rows[i].expert, "");
-        types.insert(rows[i].type);
+        EXPECT_EQ(rows[i], expectedFromBytes(packets[i].substr(28), rows[i])) << "packet " << i + 1;
+        types.insert(rows[i][kType]);
     }
     const std::set<std::string> session = {"7",    "1007", "9",    "1009", "8",    "1008", "1",
                                            "1001", "17",   "1017", "1018", "2018", "1004", "2004"};
