@@ -56,15 +56,12 @@ std::vector<std::string> sorted(std::vector<std::string> lines)
     return lines;
 }
 
-// Collects the lines a sink receives; the sink is called one line at a time, so no lock is needed
+// A sink that keeps the lines it receives. It is called one line at a time, so no lock is needed
 // for the writes, only for the test's reads after the writers joined.
-struct SinkLines {
-    std::vector<std::string> lines;
-    CvexDiagnostic::Sink sink()
-    {
-        return [this](const std::string& line) { lines.push_back(line); };
-    }
-};
+CvexDiagnostic::Sink keepIn(std::vector<std::string>& lines)
+{
+    return [&lines](const std::string& line) { lines.push_back(line); };
+}
 
 // Restores the default output even when an assertion leaves the test early.
 struct SinkGuard {
@@ -85,45 +82,46 @@ TEST(CvexDiagnostic, WritesOneLinePerObjectAndLinesOfThreadsNeverInterleave)
                                    "byte 200", "plain"}));
 
     const vextest::StdoutCapture threaded;
-    EXPECT_EQ(sorted(threaded.lines()), Writers(4, 50).join());
+    const auto expected = Writers(4, 50).join();
+    EXPECT_EQ(sorted(threaded.lines()), expected);
 }
 
 TEST(CvexDiagnosticSink, TakesEveryLineOfSeveralThreadsOnceThenRestoringBringsBackStdout)
 {
     vextest::StdoutCapture capture;
-    SinkLines received;
+    std::vector<std::string> received;
     std::vector<std::string> expected;
     {
         SinkGuard guard;
-        CvexDiagnostic::setSink(received.sink());
+        CvexDiagnostic::setSink(keepIn(received));
         expected = Writers(4, 100).join();
     }
     CvexDiagnostic() << "after restore";
-    EXPECT_EQ(sorted(received.lines), expected);
+    EXPECT_EQ(sorted(received), expected);
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"after restore"});
 }
 
 TEST(CvexDiagnosticSink, SettingItWhileThreadsWriteLosesAndRepeatsNoLine)
 {
     vextest::StdoutCapture capture;
-    SinkLines first;
-    SinkLines second;
+    std::vector<std::string> first;
+    std::vector<std::string> second;
     SinkGuard guard;
-    CvexDiagnostic::setSink(first.sink());
+    CvexDiagnostic::setSink(keepIn(first));
     std::atomic<int> written{0};
     Writers writers(3, 200, &written);
     ASSERT_TRUE(vextest::waitUntil([&] { return written.load() >= 100; }));
-    CvexDiagnostic::setSink(second.sink());
+    CvexDiagnostic::setSink(keepIn(second));
     ASSERT_TRUE(vextest::waitUntil([&] { return written.load() >= 400; }));
     CvexDiagnostic::setSink(nullptr);
     const auto& expected = writers.join();
 
-    std::vector<std::string> all = first.lines;
-    all.insert(all.end(), second.lines.begin(), second.lines.end());
+    std::vector<std::string> all = first;
+    all.insert(all.end(), second.begin(), second.end());
     const auto onStdout = capture.lines();
     all.insert(all.end(), onStdout.begin(), onStdout.end());
     EXPECT_EQ(sorted(all), expected);
-    EXPECT_GE(first.lines.size(), 100u);
+    EXPECT_GE(first.size(), 100u);
 }
 
 TEST(CvexDiagnosticSink, LineWrittenBySinkGoesToStdoutAndThrowingSinkIsSurvived)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vextestsupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -93,10 +94,8 @@ std::vector<std::string> StdoutCapture::lines() const
 
 int StdoutCapture::count(const std::string& line) const
 {
-    int n = 0;
-    for (const auto& captured : lines())
-        n += captured == line ? 1 : 0;
-    return n;
+    const auto captured = lines();
+    return static_cast<int>(std::count(captured.begin(), captured.end(), line));
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
