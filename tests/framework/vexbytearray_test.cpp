@@ -124,12 +124,13 @@ INSTANTIATE_TEST_SUITE_P(Rows, CvexByteArrayConversion, testing::ValuesIn(conver
 
 namespace {
 
-// Each row: how an array came by its bytes, and the bytes it must hold. Sizes around 8 and 16
-// put the byte behind the data at the start, inside and at the end of a sanitizer granule, in the
-// string's inline buffer and on the heap.
+// Each row: how an array came by its bytes (made, then edited), and the bytes it must hold. Sizes
+// around 8 and 16 put the byte behind the data at the start, inside and at the end of a sanitizer
+// granule, in the string's inline buffer and on the heap.
 struct TerminatorRow {
     const char* name;
     CvexByteArray (*make)();
+    void (*edit)(CvexByteArray&);
     std::string expected;
 };
 
@@ -138,68 +139,38 @@ void PrintTo(const TerminatorRow& row, std::ostream* out)
     *out << row.name;
 }
 
-CvexByteArray grownByChars()
+void appendCharByChar(CvexByteArray& bytes)
 {
-    CvexByteArray bytes("abc");
     for (int i = 0; i < 37; ++i)
         bytes.append('x');
-    return bytes;
 }
 
-CvexByteArray shrunk()
-{
-    CvexByteArray bytes(50, 'q');
-    bytes.resize(3);
-    return bytes;
-}
-
-CvexByteArray grown()
-{
-    CvexByteArray bytes("ab");
-    bytes.resize(20);
-    return bytes;
-}
-
-CvexByteArray writtenCopy()
-{
-    const CvexByteArray original("shared");
-    CvexByteArray copy = original;
-    copy.data()[0] = 'S';
-    return copy;
-}
-
-CvexByteArray appendedToItself()
-{
-    CvexByteArray bytes("0123456789");
-    bytes.append(bytes);
-    return bytes;
-}
-
-CvexByteArray cleared()
-{
-    CvexByteArray bytes("abc");
-    bytes.clear();
-    return bytes;
-}
+const CvexByteArray sharedOriginal("shared");
 
 const TerminatorRow terminatorRows[] = {
-    {"Empty", [] { return CvexByteArray(); }, ""},
-    {"Short", [] { return CvexByteArray("xy"); }, "xy"},
-    {"Seven", [] { return CvexByteArray("0123456", 7); }, "0123456"},
-    {"Eight", [] { return CvexByteArray("01234567", 8); }, "01234567"},
-    {"Fifteen", [] { return CvexByteArray("0123456789abcde"); }, "0123456789abcde"},
-    {"Sixteen", [] { return CvexByteArray("0123456789abcdef"); }, "0123456789abcdef"},
-    {"Filled", [] { return CvexByteArray(100, 'f'); }, std::string(100, 'f')},
-    {"GrownByChars", grownByChars, "abc" + std::string(37, 'x')},
-    {"Appended", [] { return CvexByteArray("abc").append(CvexByteArray(20, 'y')); },
+    {"Empty", [] { return CvexByteArray(); }, nullptr, ""},
+    {"Short", [] { return CvexByteArray("xy"); }, nullptr, "xy"},
+    {"Seven", [] { return CvexByteArray("0123456", 7); }, nullptr, "0123456"},
+    {"Eight", [] { return CvexByteArray("01234567", 8); }, nullptr, "01234567"},
+    {"Fifteen", [] { return CvexByteArray("0123456789abcde"); }, nullptr, "0123456789abcde"},
+    {"Sixteen", [] { return CvexByteArray("0123456789abcdef"); }, nullptr, "0123456789abcdef"},
+    {"Filled", [] { return CvexByteArray(100, 'f'); }, nullptr, std::string(100, 'f')},
+    {"GrownByChars", [] { return CvexByteArray("abc"); }, appendCharByChar,
+     "abc" + std::string(37, 'x')},
+    {"Appended", [] { return CvexByteArray("abc").append(CvexByteArray(20, 'y')); }, nullptr,
      "abc" + std::string(20, 'y')},
-    {"AppendedToItself", appendedToItself, "01234567890123456789"},
-    {"Shrunk", shrunk, "qqq"},
-    {"Grown", grown, std::string("ab") + std::string(18, '\0')},
-    {"Mid", [] { return CvexByteArray("0123456789abcdefghij").mid(5, 9); }, "56789abcd"},
-    {"WrittenCopy", writtenCopy, "Shared"},
-    {"Cleared", cleared, ""},
-    {"Number", [] { return CvexByteArray::number(-1234567890); }, "-1234567890"},
+    {"AppendedToItself", [] { return CvexByteArray("0123456789"); },
+     [](CvexByteArray& bytes) { bytes.append(bytes); }, "01234567890123456789"},
+    {"Shrunk", [] { return CvexByteArray(50, 'q'); }, [](CvexByteArray& bytes) { bytes.resize(3); },
+     "qqq"},
+    {"Grown", [] { return CvexByteArray("ab"); }, [](CvexByteArray& bytes) { bytes.resize(20); },
+     std::string("ab") + std::string(18, '\0')},
+    {"Mid", [] { return CvexByteArray("0123456789abcdefghij").mid(5, 9); }, nullptr, "56789abcd"},
+    {"WrittenCopy", [] { return sharedOriginal; },
+     [](CvexByteArray& bytes) { bytes.data()[0] = 'S'; }, "Shared"},
+    {"Cleared", [] { return CvexByteArray("abc"); }, [](CvexByteArray& bytes) { bytes.clear(); },
+     ""},
+    {"Number", [] { return CvexByteArray::number(-1234567890); }, nullptr, "-1234567890"},
 };
 
 class CvexByteArrayTerminator : public testing::TestWithParam<TerminatorRow> {};
@@ -214,7 +185,10 @@ void readByte(const char* byte)
 
 TEST_P(CvexByteArrayTerminator, ReadingTheByteBehindTheDataIsReported)
 {
-    const CvexByteArray bytes = GetParam().make();
+    CvexByteArray made = GetParam().make();
+    if (GetParam().edit)
+        GetParam().edit(made);
+    const CvexByteArray& bytes = made;
     ASSERT_EQ(bytes.toStdString(), GetParam().expected);
     const char* data = bytes.data();
     const int size = bytes.size();

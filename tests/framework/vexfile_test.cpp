@@ -52,7 +52,6 @@ TEST(CvexFile, ReadAllTakesLargeFilesAndFilesWithoutASize)
     ASSERT_TRUE(reader.open(CvexDevice::ReadOnly));
     EXPECT_EQ(reader.readAll().toStdString(), large);
     EXPECT_TRUE(reader.readAll().isEmpty());
-
 #ifdef __linux__
     CvexFile unsized(CvexString("/proc/self/status"));
     ASSERT_TRUE(unsized.open(CvexDevice::ReadOnly));

@@ -62,36 +62,31 @@ TEST(CvexAddress, ParsesDottedIPv4Only)
 
 // A socket of another program on 127.0.0.1, made with the system's own calls; with `share` it asks
 // to share the port, which a socket that holds it exclusively must refuse.
-class ForeignSocket {
-public:
-    ForeignSocket(unsigned short port, bool share)
+struct ForeignSocket {
+    ForeignSocket(unsigned short wanted, bool share)
     {
         vextool::startSockets();
-        _socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+        socket = ::socket(AF_INET, SOCK_DGRAM, 0);
         const int one = 1;
         if (share)
-            ::setsockopt(_socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
+            ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
                          sizeof one);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_port = htons(port);
+        address.sin_port = htons(wanted);
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        _bound =
-            ::bind(_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-        _port = ntohs(address.sin_port);
+        bound = ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        port = ntohs(address.sin_port);
     }
-    ~ForeignSocket() { vextool::closeSocket(_socket); }
+    ~ForeignSocket() { vextool::closeSocket(socket); }
     ForeignSocket(const ForeignSocket&) = delete;
     ForeignSocket& operator=(const ForeignSocket&) = delete;
-    bool bound() const { return _bound; }
-    unsigned short port() const { return _port; }
 
-private:
-    vextool::Socket _socket = vextool::kNoSocket;
-    bool _bound = false;
-    unsigned short _port = 0;
+    vextool::Socket socket = vextool::kNoSocket;
+    bool bound = false;
+    unsigned short port = 0;
 };
 
 // A bound receiver that the test reads directly, or that lives in a worker thread and is read
@@ -189,7 +184,7 @@ TEST_F(CvexUdpTest, OneReadTakesOneDatagramOfExactlyThePendingSize)
     EXPECT_FALSE(receiver.hasPendingDatagrams());
 }
 
-TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
+TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefusedAndOurPortIsNotShared)
 {
     EXPECT_EQ(sender.writeDatagram(nullptr, 4, loopback, receiver.localPort()), -1);
     EXPECT_EQ(sender.writeDatagram("abc", -1, loopback, receiver.localPort()), -1);
@@ -197,8 +192,6 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     EXPECT_EQ(receiver.readDatagram(nullptr, 4), -1);
 
     CvexUdp other;
-    EXPECT_EQ(other.error(), 0);
-    EXPECT_EQ(other.errorString(), "");
     EXPECT_FALSE(other.bind(loopback, receiver.localPort(), true));
     EXPECT_FALSE(other.isBound());
 #ifdef _WIN32
@@ -208,6 +201,17 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     EXPECT_EQ(other.error(), EADDRINUSE);
     EXPECT_EQ(other.errorString(), "Address already in use");
 #endif
+    // Windows lets a second program share or take over a bound port unless the holder asks for it
+    // exclusively; a taken port must be reported as on Linux, whoever came first.
+    const ForeignSocket holder(0, false);
+    ASSERT_TRUE(holder.bound);
+    EXPECT_FALSE(other.bind(loopback, holder.port));
+    const ForeignSocket intruder(receiver.localPort(), true);
+    EXPECT_FALSE(intruder.bound);
+    send("still ours");
+    ASSERT_TRUE(waitForPending());
+    char buffer[16] = {};
+    EXPECT_EQ(receiver.readDatagram(buffer, sizeof buffer), 10);
     if (!vextest::runningUnderWine()) {
         EXPECT_FALSE(other.bind(CvexAddress("192.0.2.1"), 0, true));
 #ifndef _WIN32
@@ -227,47 +231,16 @@ TEST_F(CvexUdpTest, BadArgumentsAndBusyOrForeignEndpointsAreRefused)
     EXPECT_TRUE(other.bind(loopback, port, true));
 }
 
-// Windows lets a second program share or take over a bound port unless the holder asks for it
-// exclusively; a taken port must be reported as on Linux, whoever came first.
-TEST_F(CvexUdpTest, PortOfAnotherProgramIsRefusedAndOursIsNotShared)
-{
-    const ForeignSocket holder(0, false);
-    ASSERT_TRUE(holder.bound());
-    CvexUdp other;
-    EXPECT_FALSE(other.bind(loopback, holder.port()));
-    EXPECT_FALSE(other.isBound());
-
-    const ForeignSocket intruder(receiver.localPort(), true);
-    EXPECT_FALSE(intruder.bound());
-    send("still ours");
-    ASSERT_TRUE(waitForPending());
-    char buffer[16] = {};
-    EXPECT_EQ(receiver.readDatagram(buffer, sizeof buffer), 10);
-}
-
 // A peer that is switched off answers with ICMP "port unreachable", which Windows would report
 // as a failure of the next receive; reception must go on with every datagram intact.
-TEST_F(CvexUdpTest, DatagramsToAClosedPortDoNotStopReception)
+TEST_F(CvexUdpTest, ReadyReadComesInTheSocketsThreadForWritesFromAnyThreadAndAfterAClosedPort)
 {
     unsigned short closedPort = 0;
     {
         const ForeignSocket gone(0, false);
-        ASSERT_TRUE(gone.bound());
-        closedPort = gone.port();
+        ASSERT_TRUE(gone.bound);
+        closedPort = gone.port;
     }
-    receiver.moveToThread(&worker);
-    readOnSignal(100);
-    worker.start();
-    for (const std::string bytes : {"after 1", "after 2", "after 3"}) {
-        EXPECT_EQ(receiver.writeDatagram("ping", 4, loopback, closedPort), 4);
-        send(bytes);
-    }
-    ASSERT_TRUE(waitForReceived(3));
-    EXPECT_EQ(received(), (std::vector<std::string>{"after 1", "after 2", "after 3"}));
-}
-
-TEST_F(CvexUdpTest, ReadyReadComesInTheSocketsThreadForWritesFromAnyThread)
-{
     readOnSignal(100);
     receiver.moveToThread(&worker);
     worker.start();
@@ -278,10 +251,16 @@ TEST_F(CvexUdpTest, ReadyReadComesInTheSocketsThreadForWritesFromAnyThread)
     writer.start();
     writer.post([this] { send("from writer"); });
     ASSERT_TRUE(waitForReceived(3));
-    EXPECT_EQ(received(), (std::vector<std::string>{"abc", "", "from writer"}));
-    EXPECT_EQ(seenThread.load(), &worker);
     writer.quit();
     writer.wait();
+    for (const std::string bytes : {"after 1", "after 2", "after 3"}) {
+        EXPECT_EQ(receiver.writeDatagram("ping", 4, loopback, closedPort), 4);
+        send(bytes);
+    }
+    ASSERT_TRUE(waitForReceived(6));
+    EXPECT_EQ(received(), (std::vector<std::string>{"abc", "", "from writer", "after 1", "after 2",
+                                                    "after 3"}));
+    EXPECT_EQ(seenThread.load(), &worker);
 }
 
 // Datagrams that arrived before the loop ran: one "readyRead" reads as many as its handler takes,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vextestsupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -15,50 +16,16 @@
 #include <windows.h>
 
 #include <io.h>
-#include <sys/stat.h>
+// The scratch files stay out of child processes on either system.
+constexpr int kNotInherited = O_NOINHERIT;
 #else
 #include <unistd.h>
+constexpr int kNotInherited = O_CLOEXEC;
 #endif
 
 namespace vextest {
 
 namespace {
-
-#ifdef _WIN32
-int createNew(const std::string& path)
-{
-    return _open(path.c_str(), _O_CREAT | _O_EXCL | _O_RDWR, _S_IREAD | _S_IWRITE);
-}
-int duplicate(int fd)
-{
-    return _dup(fd);
-}
-void redirect(int from, int to)
-{
-    _dup2(from, to);
-}
-void closeFd(int fd)
-{
-    _close(fd);
-}
-#else
-int createNew(const std::string& path)
-{
-    return open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-}
-int duplicate(int fd)
-{
-    return dup(fd);
-}
-void redirect(int from, int to)
-{
-    dup2(from, to);
-}
-void closeFd(int fd)
-{
-    close(fd);
-}
-#endif
 
 constexpr int standardOutput = 1;
 
@@ -70,9 +37,9 @@ std::string makeScratchPath(const std::string& suffix)
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string path =
             dir + "/vexplc-test-" + std::to_string(random() % 1000000000) + suffix;
-        const int fd = createNew(path);
+        const int fd = open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | kNotInherited, 0600);
         if (fd >= 0) {
-            closeFd(fd);
+            close(fd);
             return path;
         }
     }
@@ -85,11 +52,11 @@ StdoutCapture::StdoutCapture() : _path(makeScratchPath(".out"))
 {
     std::cout.flush();
     std::fflush(stdout);
-    _savedFd = duplicate(standardOutput);
+    _savedFd = dup(standardOutput);
     std::FILE* file = std::fopen(_path.c_str(), "w");
     if (!file || _savedFd < 0)
         throw std::runtime_error("cannot capture standard output");
-    redirect(fileno(file), standardOutput);
+    dup2(fileno(file), standardOutput);
     std::fclose(file);
 }
 
@@ -97,8 +64,8 @@ StdoutCapture::~StdoutCapture()
 {
     std::cout.flush();
     std::fflush(stdout);
-    redirect(_savedFd, standardOutput);
-    closeFd(_savedFd);
+    dup2(_savedFd, standardOutput);
+    close(_savedFd);
     std::remove(_path.c_str());
 }
 
@@ -127,10 +94,8 @@ std::vector<std::string> StdoutCapture::lines() const
 
 int StdoutCapture::count(const std::string& line) const
 {
-    int n = 0;
-    for (const auto& captured : lines())
-        n += captured == line ? 1 : 0;
-    return n;
+    const auto captured = lines();
+    return static_cast<int>(std::count(captured.begin(), captured.end(), line));
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
@@ -183,14 +148,12 @@ TempFile::~TempFile()
 
 std::string hex(const char* data, int size)
 {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
+    char pair[4];
     for (int i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        if (i > 0)
-            text += ' ';
-        text += digits[byte >> 4];
-        text += digits[byte & 0x0F];
+        std::snprintf(pair, sizeof pair, i > 0 ? " %02X" : "%02X",
+                      static_cast<unsigned char>(data[i]));
+        text += pair;
     }
     return text;
 }
