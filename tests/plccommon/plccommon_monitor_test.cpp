@@ -216,7 +216,7 @@ TEST_F(MonitorTest, HostThatNeverDrainsLosesOnlyTheOldest)
     Orrery::CvexObject::connect(source.get(), "eventsReady", nullptr, "count", [&] { ++signals; });
     answerPolls = false;
     vextest::StdoutCapture capture;
-    start(CommonFile());
+    start();
     constexpr uint32_t alarms = 5000;
     // In batches the socket can hold, so that every alarm is handled.
     for (uint32_t number = 1; number <= alarms; ++number) {
@@ -243,19 +243,17 @@ TEST_F(MonitorTest, HostThatNeverDrainsLosesOnlyTheOldest)
     for (std::size_t i = 1; i < numbers.size(); ++i)
         ASSERT_EQ(numbers[i], numbers[i - 1] + 1);
     // Every event made is either kept or counted as dropped.
-    const std::vector<std::string> lines = capture.lines();
-    const auto overflowMade =
-        std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-            return line.rfind("CvexPlcCommon::prepareData: send queue full", 0) == 0;
-        });
+    const long overflowMade =
+        countStartingWith(capture.lines(), "CvexPlcCommon::prepareData: send queue full");
     EXPECT_EQ(events[0].value + 4095, static_cast<long long>(alarms) + overflowMade);
     EXPECT_EQ(signals.load(), 1);
     EXPECT_TRUE(source->takeEvents().empty());
 }
 
-// Every diagnostic line of a session goes to the sink once and none to standard output;
-// restoring the default brings the lines back to standard output.
-TEST_F(MonitorTest, SinkTakesEveryLineOfASessionOnce)
+// Line status codes and malformed datagrams are each reported by one line, and every line of the
+// session goes to the sink once and none to standard output; restoring the default brings the
+// lines back to standard output.
+TEST_F(MonitorTest, LineStatusCodesAndMalformedDatagramsGoToTheSinkOnce)
 {
     vextest::StdoutCapture capture;
     std::mutex mutex;
@@ -271,55 +269,40 @@ TEST_F(MonitorTest, SinkTakesEveryLineOfASessionOnce)
         const std::lock_guard<std::mutex> lock(mutex);
         return std::count(lines.begin(), lines.end(), line);
     };
+    const std::string unknown = "CvexPlcCommon::receiveData: Can't Find Protocol (Type: ";
     answerPolls = false;
-    start(CommonFile());
+    start();
+    peer.send(std::string("\x88\x55\x14\x00", 4));
+    peer.send(reply::common(1999, 0, 0, 0, ""));
     peer.send(reply::lineStatus(4));
     peer.send(reply::lineStatus(65535));
-    peer.send(reply::common(1999, 0, 0, 0, ""));
-    EXPECT_TRUE(vextest::waitUntil(
-        [&] {
-            return sinkCount("CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1999 )") == 1;
-        },
-        kDeadline));
-    Orrery::CvexDiagnostic::setSink(nullptr);
-    peer.send(reply::common(1998, 0, 0, 0, ""));
-    EXPECT_TRUE(vextest::waitUntil(
-        [&] {
-            return capture.contains(
-                "CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )");
-        },
-        kDeadline));
-
-    EXPECT_EQ(sinkCount("parse version: 2"), 1);
-    EXPECT_EQ(sinkCount("_commData linestatus isValid: 1"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Unknown Status"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Version dismatch"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )"), 0);
-    EXPECT_EQ(
-        capture.lines(),
-        std::vector<std::string>{"CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )"});
+    peer.send(reply::lineStatus(4));
+    peer.send(reply::lineStatus(1).substr(0, 19));
+    // A 19-byte alarm packet is logged but not answered; a 20-byte one is.
+    peer.send(reply::alarm({{1, 77}}).substr(0, 19));
+    peer.send(reply::alarm({{2, 88}}));
+    ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
     const Events events = source->takeEvents();
+    EXPECT_EQ(source->lineStatus(), 65535);
+    EXPECT_EQ(le32(peer.received(2004)[0].bytes, 14), 88u);
+    EXPECT_EQ(controlData(0)->errorLogs().back().alarmNumber, 88u);
     EXPECT_EQ(shown(events, {CvexPlcEvent::VersionMismatch, CvexPlcEvent::LineStatusChanged}),
               (std::vector<std::string>{"LineStatusChanged 0 4", "VersionMismatch 0 0",
-                                        "LineStatusChanged 4 65535"}));
-}
+                                        "LineStatusChanged 4 65535", "LineStatusChanged 65535 4",
+                                        "VersionMismatch 0 0", "LineStatusChanged 4 65535"}));
 
-// A second source on the same endpoint cannot bind; the host learns it by an event.
-TEST_F(MonitorTest, BindFailureIsAnEvent)
-{
-    vextest::StdoutCapture capture;
-    const std::string text = "[ { \"Protocol\": { \"Src\": { \"IP\": \"127.0.0.1\", \"Port\": " +
-                             std::to_string(peer.port()) +
-                             " }, \"Host\": { \"IP\": \"127.0.0.1\", \"Port\": 1 } } } ]";
-    vextest::TempFile common(text);
-    source->setCommonFile(common.path());
-    const Events events = source->takeEvents();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, CvexPlcEvent::BindFailed);
-    // The endpoint, then the system's reason.
-    const std::string endpoint = "127.0.0.1:" + std::to_string(peer.port()) + ": ";
-    EXPECT_EQ(events[0].text.rfind(endpoint, 0), 0u) << events[0].text;
-    EXPECT_GT(events[0].text.size(), endpoint.size());
+    Orrery::CvexDiagnostic::setSink(nullptr);
+    peer.send(reply::common(1998, 0, 0, 0, ""));
+    EXPECT_TRUE(
+        vextest::waitUntil([&] { return capture.contains(unknown + "1998 )"); }, kDeadline));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{unknown + "1998 )"});
+    EXPECT_EQ(sinkCount(unknown + "1998 )"), 0);
+    EXPECT_EQ(sinkCount(unknown + "1999 )"), 1);
+    EXPECT_EQ(sinkCount(unknown + "65535 )"), 1);
+    EXPECT_EQ(sinkCount("parse version: 2"), 1);
+    EXPECT_EQ(sinkCount("_commData linestatus isValid: 1"), 1);
+    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Unknown Status"), 2);
+    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Version dismatch"), 2);
 }
 
 } // namespace

@@ -132,13 +132,18 @@ protected:
     static ::testing::AssertionResult matchesPattern(const std::string& bytes,
                                                      const std::string& pattern)
     {
-        const std::string got = vextest::hex(bytes);
-        bool same = got.size() == pattern.size();
+        const auto digits = [](std::string text) {
+            text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+            return text;
+        };
+        const std::string got = digits(vextest::hex(bytes));
+        const std::string want = digits(pattern);
+        bool same = got.size() == want.size();
         for (size_t i = 0; same && i < got.size(); ++i)
-            same = pattern[i] == got[i] || pattern[i] == '?';
+            same = want[i] == got[i] || want[i] == '?';
         return same ? ::testing::AssertionSuccess()
                     : ::testing::AssertionFailure()
-                          << "got      " << got << "\nexpected " << pattern;
+                          << "got      " << vextest::hex(bytes) << "\nexpected " << pattern;
     }
 
     void SetUp() override
