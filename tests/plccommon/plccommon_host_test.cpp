@@ -2,11 +2,6 @@
 // The host's side of the source: its commands on the wire, configuration and lifecycle.
 #include "plccommonfixture.h"
 
-#include "vexparseplccommon.h"
-
-#include <rapidjson/document.h>
-
-#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -25,7 +20,7 @@ std::string le32Hex(uint32_t value)
     return vextest::hex(bytes, 4);
 }
 
-TEST_F(HostTest, CommandsGoOutByteForByte)
+TEST_F(HostTest, CommandsGoOutByteForByteAndReconfiguringWhileRunningIsRefused)
 {
     storage()->addItem(7, "pressure", 8, CvexVariant(2.5));
     storage()->addItem(42, "speed", 4, CvexVariant(1000));
@@ -109,6 +104,16 @@ TEST_F(HostTest, CommandsGoOutByteForByte)
     EXPECT_EQ(source->downloadParam(std::map<unsigned int, CvexVariant>{}), -1);
     EXPECT_EQ(source->downloadAction(std::vector<unsigned int>{}), -1);
     EXPECT_EQ(source->downloadMoldSet(), -1);
+
+    // A running source keeps its configuration.
+    CommonFile slower;
+    slower.cycleTime = 3000;
+    vextest::StdoutCapture refusal;
+    configure(slower);
+    EXPECT_EQ(refusal.lines(), std::vector<std::string>{"CvexPlcCommon::setCommonFile: must stop "
+                                                        "or quit thread first"});
+    ASSERT_TRUE(waitForMorePolls(2));
+    EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
 }
 
 TEST_F(HostTest, FullQueueDropsAndReportsAndTheFirstPassDiscardsEarlyPackets)
@@ -189,22 +194,6 @@ TEST_F(HostTest, ConfigurationIsReported)
     ASSERT_TRUE(vextest::waitUntil([&] { return source->isFinished(); }, kDeadline));
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"You Should Call setCommonFile At First"});
     EXPECT_EQ(source->lineStatus(), 0);
-}
-
-TEST_F(HostTest, ReconfiguringWhileRunningIsRefused)
-{
-    bringOnline(false);
-    CommonFile slower;
-    slower.cycleTime = 3000;
-    {
-        vextest::StdoutCapture capture;
-        configure(slower);
-        EXPECT_EQ(capture.lines(),
-                  std::vector<std::string>{"CvexPlcCommon::setCommonFile: must stop or quit thread "
-                                           "first"});
-    }
-    ASSERT_TRUE(waitForMorePolls(2));
-    EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
 }
 
 // Replies and polls use the configuration, the mold block and the trigger list while the host

@@ -31,12 +31,27 @@ int socketOn(uint16_t port)
 }
 #endif
 
+// The start-up chain on the wire, and its events as a host thread with its own event loop drains
+// them when signalled: in order, each kind with its figures, and timestamps never go back.
 TEST_F(LinkTest, StartUpChainReachesLineStatusThreeWithMoldSetAndTriggers)
 {
+    Orrery::CvexThread hostThread;
+    hostThread.start();
+    Orrery::CvexObject receiver;
+    receiver.moveToThread(&hostThread);
+    EventDrain drain;
+    Orrery::CvexObject::connect(source.get(), "eventsReady", &receiver, "drain",
+                                [&] { drain.take(*source); });
     shortMoldAcks = 1;
     wrongTriggerAcks = 1;
     bringOnline();
     ASSERT_TRUE(peer.waitForCount(17, 4, kDeadline));
+    ASSERT_TRUE(vextest::waitUntil(
+        [&] { return shown(drain.copy(), {CvexPlcEvent::TriggerAcknowledged}).size() >= 3; },
+        kDeadline));
+    const Events events = drain.copy();
+    hostThread.quit();
+    hostThread.wait();
 
     EXPECT_TRUE(matchesPattern(peer.received(7).front().bytes,
                                "99 88 14 00 07 00 ?? ?? 02 00 01 00 2C 01 00 00 05 00 88 66"));
@@ -82,6 +97,38 @@ TEST_F(LinkTest, StartUpChainReachesLineStatusThreeWithMoldSetAndTriggers)
     ASSERT_TRUE(waitForMorePolls(2));
     EXPECT_EQ(peer.count(17), 4u);
     EXPECT_EQ(source->lineStatus(), 3);
+
+    EXPECT_EQ(shown(events, {CvexPlcEvent::LineStatusChanged}),
+              (std::vector<std::string>{"LineStatusChanged 0 2", "LineStatusChanged 2 3"}));
+    // The short first acknowledgement sends the first pack again: it is acknowledged once. The
+    // mismatched group 2 is sent again too.
+    EXPECT_EQ(shown(events, {CvexPlcEvent::MoldSetPackAcknowledged, CvexPlcEvent::MoldSetConfirmed,
+                             CvexPlcEvent::TriggerAcknowledged, CvexPlcEvent::Retransmitted}),
+              (std::vector<std::string>{"Retransmitted 9 0", "MoldSetPackAcknowledged 3 1",
+                                        "MoldSetPackAcknowledged 3 2",
+                                        "MoldSetPackAcknowledged 3 3", "MoldSetConfirmed 0 120",
+                                        "TriggerAcknowledged 1 1", "Retransmitted 17 0",
+                                        "TriggerAcknowledged 2 2", "TriggerAcknowledged 3 3"}));
+    const auto firstPack = std::find_if(events.begin(), events.end(), [](const CvexPlcEvent& e) {
+        return e.kind == CvexPlcEvent::MoldSetPackAcknowledged;
+    });
+    ASSERT_NE(firstPack, events.end());
+    // The short acknowledgement counts as the pack's first retransmission.
+    EXPECT_EQ(show(*(firstPack - 1)), "Retransmitted 9 0");
+    EXPECT_EQ(show(*(firstPack - 2)), "LineStatusChanged 0 2");
+    EXPECT_TRUE(std::is_sorted(events.begin(), events.end(),
+                               [](const CvexPlcEvent& a, const CvexPlcEvent& b) {
+                                   return a.msSinceStart < b.msSinceStart;
+                               }));
+    for (Orrery::CvexThread* thread : drain.threads)
+        EXPECT_EQ(thread, &hostThread);
+
+    const Orrery::CvexPlcStatistics statistics = source->statistics();
+    EXPECT_EQ(statistics.moldSetPacksAcknowledged, 3u);
+    EXPECT_EQ(statistics.moldSetPacksTotal, 3u);
+    EXPECT_EQ(statistics.triggersAcknowledged, 3u);
+    EXPECT_EQ(statistics.triggersTotal, 3u);
+    EXPECT_GE(statistics.lineStatusChanges, 2u);
 }
 
 // Actual values, alarms, triggered data and curves once the link is up.

@@ -9,6 +9,7 @@
 #include "vexparseplccommon.h"
 #include "vexplccommon.h"
 #include "vextestsupport.h"
+#include "vexthread.h"
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
@@ -29,7 +30,9 @@ namespace plccommontest {
 
 using namespace std::chrono_literals;
 namespace reply = vexsim::reply;
+using Orrery::CvexPlcEvent;
 using Orrery::CvexVariant;
+using Events = std::vector<CvexPlcEvent>;
 
 // Generous enough for the sanitizer builds; waits end as soon as the event happens.
 constexpr std::chrono::milliseconds kDeadline = 10s;
@@ -71,6 +74,49 @@ inline long countStartingWith(const std::vector<std::string>& lines, const std::
     return std::count_if(lines.begin(), lines.end(),
                          [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
 }
+
+// An event as "kind code value", for readable comparisons.
+inline std::string show(const CvexPlcEvent& event)
+{
+    static const char* const names[] = {
+        "LineStatusChanged",   "MoldSetPackAcknowledged", "MoldSetConfirmed", "MoldSetRefused",
+        "TriggerAcknowledged", "TriggerRefused",          "AlarmReceived",    "TriggeredDataStored",
+        "CurveSaved",          "ParameterReplyStored",    "ActionAnswered",   "Retransmitted",
+        "DuplicateIgnored",    "SendQueueOverflow",       "BindFailed",       "VersionMismatch",
+        "EventsDropped"};
+    return std::string(names[event.kind]) + " " + std::to_string(event.code) + " " +
+           std::to_string(event.value);
+}
+
+inline std::vector<std::string> shown(const Events& events, std::vector<CvexPlcEvent::Kind> kinds)
+{
+    std::vector<std::string> lines;
+    for (const CvexPlcEvent& event : events) {
+        if (std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end())
+            lines.push_back(show(event));
+    }
+    return lines;
+}
+
+// Collects what a host receives through "eventsReady", in whichever thread the call runs.
+struct EventDrain {
+    std::mutex mutex;
+    Events events;
+    std::vector<Orrery::CvexThread*> threads;
+
+    void take(Orrery::CvexPlcCommon& source)
+    {
+        Events taken = source.takeEvents();
+        const std::lock_guard<std::mutex> lock(mutex);
+        threads.push_back(Orrery::CvexThread::currentThread());
+        events.insert(events.end(), taken.begin(), taken.end());
+    }
+    Events copy()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+};
 
 // A common file; by default one block of the 120 stored mold set items and three triggers.
 struct CommonFile {
