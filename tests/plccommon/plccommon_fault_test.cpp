@@ -64,11 +64,6 @@ protected:
         ASSERT_TRUE(reaches(3));
         peer.clearReceived();
     }
-    void deliver(const std::vector<std::string>& datagrams)
-    {
-        for (const std::string& datagram : datagrams)
-            ASSERT_TRUE(peer.send(datagram));
-    }
     std::atomic<int> dropsLeft{0};
 };
 
