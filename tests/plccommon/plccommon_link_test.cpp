@@ -16,6 +16,26 @@ namespace {
 
 using LinkTest = PlcCommonTest;
 
+// Collects what a host receives through "eventsReady", in whichever thread the call runs.
+struct EventDrain {
+    std::mutex mutex;
+    Events events;
+    std::vector<Orrery::CvexThread*> threads;
+
+    void take(Orrery::CvexPlcCommon& source)
+    {
+        Events taken = source.takeEvents();
+        const std::lock_guard<std::mutex> lock(mutex);
+        threads.push_back(Orrery::CvexThread::currentThread());
+        events.insert(events.end(), taken.begin(), taken.end());
+    }
+    Events copy()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+};
+
 #ifdef __linux__
 // The descriptor of this process's socket on the port.
 int socketOn(uint16_t port)

@@ -6,7 +6,6 @@
 #include "vexdiagnostic.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace plccommontest {
 namespace {

@@ -9,7 +9,6 @@
 #include "vexparseplccommon.h"
 #include "vexplccommon.h"
 #include "vextestsupport.h"
-#include "vexthread.h"
 
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
@@ -97,26 +96,6 @@ inline std::vector<std::string> shown(const Events& events, std::vector<CvexPlcE
     }
     return lines;
 }
-
-// Collects what a host receives through "eventsReady", in whichever thread the call runs.
-struct EventDrain {
-    std::mutex mutex;
-    Events events;
-    std::vector<Orrery::CvexThread*> threads;
-
-    void take(Orrery::CvexPlcCommon& source)
-    {
-        Events taken = source.takeEvents();
-        const std::lock_guard<std::mutex> lock(mutex);
-        threads.push_back(Orrery::CvexThread::currentThread());
-        events.insert(events.end(), taken.begin(), taken.end());
-    }
-    Events copy()
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return events;
-    }
-};
 
 // A common file; by default one block of the 120 stored mold set items and three triggers.
 struct CommonFile {
