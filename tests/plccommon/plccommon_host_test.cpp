@@ -2,11 +2,6 @@
 // The host's side of the source: its commands on the wire, configuration and lifecycle.
 #include "plccommonfixture.h"
 
-#include "vexparseplccommon.h"
-
-#include <rapidjson/document.h>
-
-#include <algorithm>
 #include <functional>
 #include <thread>
 
@@ -25,7 +20,7 @@ std::string le32Hex(uint32_t value)
     return vextest::hex(bytes, 4);
 }
 
-TEST_F(HostTest, CommandsGoOutByteForByte)
+TEST_F(HostTest, CommandsGoOutByteForByteAndReconfiguringWhileRunningIsRefused)
 {
     storage()->addItem(7, "pressure", 8, CvexVariant(2.5));
     storage()->addItem(42, "speed", 4, CvexVariant(1000));
@@ -109,6 +104,16 @@ TEST_F(HostTest, CommandsGoOutByteForByte)
     EXPECT_EQ(source->downloadParam(std::map<unsigned int, CvexVariant>{}), -1);
     EXPECT_EQ(source->downloadAction(std::vector<unsigned int>{}), -1);
     EXPECT_EQ(source->downloadMoldSet(), -1);
+
+    // A running source keeps its configuration.
+    CommonFile slower;
+    slower.cycleTime = 3000;
+    vextest::StdoutCapture refusal;
+    configure(slower);
+    EXPECT_EQ(refusal.lines(), std::vector<std::string>{"CvexPlcCommon::setCommonFile: must stop "
+                                                        "or quit thread first"});
+    ASSERT_TRUE(waitForMorePolls(2));
+    EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
 }
 
 TEST_F(HostTest, FullQueueDropsAndReportsAndTheFirstPassDiscardsEarlyPackets)
@@ -132,76 +137,63 @@ TEST_F(HostTest, FullQueueDropsAndReportsAndTheFirstPassDiscardsEarlyPackets)
     EXPECT_EQ(peer.count(2), 0u);
 }
 
-TEST_F(HostTest, StartWithoutConfigurationEndsTheThread)
+// What a configuration reports, line for line, and what the calls that need a missing section
+// report; a start without any configuration ends the thread.
+TEST_F(HostTest, ConfigurationIsReported)
 {
+    CommonFile bare;
+    bare.withHost = false;
+    bare.withLineStatus = false;
+    bare.withActual = false;
+    {
+        // Without a "Host" endpoint no timer runs, so nothing but the calls writes a line.
+        vextest::StdoutCapture capture;
+        configure(bare);
+        source->checkOnLine();
+        source->requestActual();
+        source->checkActual(3);
+        EXPECT_EQ(source->downloadMoldSet(Orrery::CvexParseMoldBlock()), 0);
+        EXPECT_EQ(capture.lines(),
+                  (std::vector<std::string>{
+                      "parse version: 2", "local: 127.0.0.1 port: 0",
+                      "_commData linestatus isValid: 0", "CvexPlcCommon::run Address Error NULL",
+                      "CvexPlcCommon::checkOnLine: LineStatus Data InValid",
+                      "CvexPlcCommon::requestActual: Actual Data InValid",
+                      "CvexPlcCommon::checkActual: Actual Data InValid",
+                      "CvexPlcCommon::packMoldSetData: MoldSet Block Data InValid"}));
+    }
+    CommonFile withoutHost;
+    withoutHost.withHost = false;
+    withoutHost.cycleTime = 3000;
+    withoutHost.moldBlocks = {{2, {6, 7}}, {1, {5, 6}}};
+    const struct {
+        CommonFile file;
+        std::vector<std::string> lines;
+        std::vector<unsigned int> moldSetIDs; // all blocks joined in key order
+    } rows[] = {
+        {withoutHost,
+         {"parse version: 2", "local: 127.0.0.1 port: 0", "_commData linestatus isValid: 1",
+          "data->_checkOnlineTime1000", "CvexPlcCommon::run Address Error NULL"},
+         {5, 6, 6, 7}},
+        {CommonFile(),
+         {"parse version: 2", "local: 127.0.0.1 port: " + std::to_string(peer.port()),
+          "local: 127.0.0.1 port: 0", "_commData linestatus isValid: 1",
+          "data->_checkOnlineTime100"},
+         idRange(kFirstMoldID, kMoldCount)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.lines.back());
+        vextest::StdoutCapture capture;
+        configure(row.file);
+        EXPECT_EQ(capture.lines(), row.lines);
+        EXPECT_EQ(storage()->moldSetIDList(), row.moldSetIDs);
+    }
+    nextRow();
     vextest::StdoutCapture capture;
     source->start();
     ASSERT_TRUE(vextest::waitUntil([&] { return source->isFinished(); }, kDeadline));
     EXPECT_EQ(capture.lines(), std::vector<std::string>{"You Should Call setCommonFile At First"});
     EXPECT_EQ(source->lineStatus(), 0);
-}
-
-// What a configuration reports, line for line, and what the mold set ID list becomes.
-TEST_F(HostTest, ConfigurationIsReported)
-{
-    CommonFile withoutHost;
-    withoutHost.withHost = false;
-    withoutHost.cycleTime = 3000;
-    withoutHost.moldBlocks = {{2, {6, 7}}, {1, {5, 6}}};
-    {
-        vextest::StdoutCapture capture;
-        configure(withoutHost);
-        EXPECT_EQ(capture.lines(),
-                  (std::vector<std::string>{"parse version: 2", "local: 127.0.0.1 port: 0",
-                                            "_commData linestatus isValid: 1",
-                                            "data->_checkOnlineTime1000",
-                                            "CvexPlcCommon::run Address Error NULL"}));
-    }
-    // The list joins all blocks in key order.
-    EXPECT_EQ(storage()->moldSetIDList(), (std::vector<unsigned int>{5, 6, 6, 7}));
-    vextest::StdoutCapture capture;
-    configure(CommonFile());
-    EXPECT_EQ(capture.lines(),
-              (std::vector<std::string>{
-                  "parse version: 2", "local: 127.0.0.1 port: " + std::to_string(peer.port()),
-                  "local: 127.0.0.1 port: 0", "_commData linestatus isValid: 1",
-                  "data->_checkOnlineTime100"}));
-}
-
-// Without a "Host" endpoint no timer runs, so nothing but the calls below writes a line.
-TEST_F(HostTest, MissingSectionsAndAnEmptyBlockAreReported)
-{
-    CommonFile file;
-    file.withHost = false;
-    file.withLineStatus = false;
-    file.withActual = false;
-    configure(file);
-    vextest::StdoutCapture capture;
-    source->checkOnLine();
-    source->requestActual();
-    source->checkActual(3);
-    EXPECT_EQ(source->downloadMoldSet(Orrery::CvexParseMoldBlock()), 0);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{
-                                   "CvexPlcCommon::checkOnLine: LineStatus Data InValid",
-                                   "CvexPlcCommon::requestActual: Actual Data InValid",
-                                   "CvexPlcCommon::checkActual: Actual Data InValid",
-                                   "CvexPlcCommon::packMoldSetData: MoldSet Block Data InValid"}));
-}
-
-TEST_F(HostTest, ReconfiguringWhileRunningIsRefused)
-{
-    bringOnline(false);
-    CommonFile slower;
-    slower.cycleTime = 3000;
-    {
-        vextest::StdoutCapture capture;
-        configure(slower);
-        EXPECT_EQ(capture.lines(),
-                  std::vector<std::string>{"CvexPlcCommon::setCommonFile: must stop or quit thread "
-                                           "first"});
-    }
-    ASSERT_TRUE(waitForMorePolls(2));
-    EXPECT_EQ(le32(peer.received(7).back().bytes, 12), kCycleTime);
 }
 
 // Replies and polls use the configuration, the mold block and the trigger list while the host

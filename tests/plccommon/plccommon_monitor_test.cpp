@@ -4,125 +4,20 @@
 #include "plccommonfixture.h"
 
 #include "vexdiagnostic.h"
-#include "vexthread.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace plccommontest {
 namespace {
 
-using Orrery::CvexPlcEvent;
 using MonitorTest = PlcCommonTest;
-using Events = std::vector<CvexPlcEvent>;
 
-// An event as "kind code value", for readable comparisons.
-std::string show(const CvexPlcEvent& event)
+std::uint64_t total(const std::map<int, std::uint64_t>& counts)
 {
-    static const char* const names[] = {
-        "LineStatusChanged",   "MoldSetPackAcknowledged", "MoldSetConfirmed", "MoldSetRefused",
-        "TriggerAcknowledged", "TriggerRefused",          "AlarmReceived",    "TriggeredDataStored",
-        "CurveSaved",          "ParameterReplyStored",    "ActionAnswered",   "Retransmitted",
-        "DuplicateIgnored",    "SendQueueOverflow",       "BindFailed",       "VersionMismatch",
-        "EventsDropped"};
-    return std::string(names[event.kind]) + " " + std::to_string(event.code) + " " +
-           std::to_string(event.value);
-}
-
-std::vector<std::string> shown(const Events& events, std::vector<CvexPlcEvent::Kind> kinds)
-{
-    std::vector<std::string> lines;
-    for (const CvexPlcEvent& event : events) {
-        if (std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end())
-            lines.push_back(show(event));
-    }
-    return lines;
-}
-
-// Collects what a host receives through "eventsReady", in whichever thread the call runs.
-struct EventDrain {
-    std::mutex mutex;
-    Events events;
-    int signals = 0;
-    std::vector<Orrery::CvexThread*> threads;
-
-    void take(Orrery::CvexPlcCommon& source)
-    {
-        Events taken = source.takeEvents();
-        const std::lock_guard<std::mutex> lock(mutex);
-        ++signals;
-        threads.push_back(Orrery::CvexThread::currentThread());
-        events.insert(events.end(), taken.begin(), taken.end());
-    }
-    Events copy()
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return events;
-    }
-};
-
-std::uint64_t countOf(const std::map<int, std::uint64_t>& counts, int type)
-{
-    const auto found = counts.find(type);
-    return found == counts.end() ? 0 : found->second;
-}
-
-bool hasEvent(const Events& events, CvexPlcEvent::Kind kind, int count = 1)
-{
-    return std::count_if(events.begin(), events.end(),
-                         [kind](const CvexPlcEvent& e) { return e.kind == kind; }) >= count;
-}
-
-// A host thread with its own event loop drains the events it is signalled about; the start-up
-// comes in order, each kind with its figures, and timestamps never go back.
-TEST_F(MonitorTest, StartUpEventsReachAHostThreadInOrder)
-{
-    Orrery::CvexThread hostThread;
-    hostThread.start();
-    Orrery::CvexObject receiver;
-    receiver.moveToThread(&hostThread);
-    EventDrain drain;
-    Orrery::CvexObject::connect(source.get(), "eventsReady", &receiver, "drain",
-                                [&] { drain.take(*source); });
-
-    shortMoldAcks = 1;
-    bringOnline();
-    ASSERT_TRUE(vextest::waitUntil(
-        [&] { return hasEvent(drain.copy(), CvexPlcEvent::TriggerAcknowledged, 3); }, kDeadline));
-    const Events events = drain.copy();
-    hostThread.quit();
-    hostThread.wait();
-
-    EXPECT_EQ(shown(events, {CvexPlcEvent::LineStatusChanged}),
-              (std::vector<std::string>{"LineStatusChanged 0 2", "LineStatusChanged 2 3"}));
-    // The short first acknowledgement sends the first pack again: it is acknowledged once.
-    EXPECT_EQ(
-        shown(events, {CvexPlcEvent::MoldSetPackAcknowledged, CvexPlcEvent::MoldSetConfirmed,
-                       CvexPlcEvent::TriggerAcknowledged}),
-        (std::vector<std::string>{"MoldSetPackAcknowledged 3 1", "MoldSetPackAcknowledged 3 2",
-                                  "MoldSetPackAcknowledged 3 3", "MoldSetConfirmed 0 120",
-                                  "TriggerAcknowledged 1 1", "TriggerAcknowledged 2 2",
-                                  "TriggerAcknowledged 3 3"}));
-    const auto firstPack = std::find_if(events.begin(), events.end(), [](const CvexPlcEvent& e) {
-        return e.kind == CvexPlcEvent::MoldSetPackAcknowledged;
-    });
-    ASSERT_NE(firstPack, events.end());
-    // The short acknowledgement counts as the pack's first retransmission.
-    EXPECT_EQ(show(*(firstPack - 1)), "Retransmitted 9 0");
-    EXPECT_EQ(show(*(firstPack - 2)), "LineStatusChanged 0 2");
-    EXPECT_TRUE(std::is_sorted(events.begin(), events.end(),
-                               [](const CvexPlcEvent& a, const CvexPlcEvent& b) {
-                                   return a.msSinceStart < b.msSinceStart;
-                               }));
-    for (Orrery::CvexThread* thread : drain.threads)
-        EXPECT_EQ(thread, &hostThread);
-
-    const Orrery::CvexPlcStatistics statistics = source->statistics();
-    EXPECT_EQ(statistics.moldSetPacksAcknowledged, 3u);
-    EXPECT_EQ(statistics.moldSetPacksTotal, 3u);
-    EXPECT_EQ(statistics.triggersAcknowledged, 3u);
-    EXPECT_EQ(statistics.triggersTotal, 3u);
-    EXPECT_GE(statistics.lineStatusChanges, 2u);
+    std::uint64_t sum = 0;
+    for (const auto& entry : counts)
+        sum += entry.second;
+    return sum;
 }
 
 // The counts match the datagrams the peer received and sent, type by type; the line status poll
@@ -164,39 +59,33 @@ TEST_F(MonitorTest, StatisticsMatchWhatThePeerCounted)
     // A datagram is counted once the socket took it, which may be after the peer has it.
     ASSERT_TRUE(vextest::waitUntil(
         [&] {
-            const auto sent = source->statistics().sentByType;
-            return countOf(sent, 2018) == 3 && countOf(sent, 2004) == 1;
+            auto sent = source->statistics().sentByType;
+            return sent[2018] == 3 && sent[2004] == 1;
         },
         kDeadline));
 
     const std::size_t pollsBefore = peer.count(7);
-    const Orrery::CvexPlcStatistics s = source->statistics();
-    const std::map<int, std::uint64_t> replied = repliedByType();
-    EXPECT_EQ(countOf(s.receivedByType, 1004), 1u);
-    EXPECT_EQ(countOf(s.receivedByType, 1999), 1u);
-    EXPECT_EQ(countOf(s.receivedByType, 65535), 1u);
+    Orrery::CvexPlcStatistics s = source->statistics();
+    std::map<int, std::uint64_t> replied = repliedByType();
+    EXPECT_EQ(s.receivedByType[1004], 1u);
+    EXPECT_EQ(s.receivedByType[1999], 1u);
+    EXPECT_EQ(s.receivedByType[65535], 1u);
     EXPECT_EQ(s.unknownReceived, 2u);
     EXPECT_EQ(s.malformedReceived, 1u);
-    EXPECT_LE(countOf(s.receivedByType, 1007), countOf(replied, 1007));
-    std::uint64_t sum = 0;
-    for (const auto& entry : s.receivedByType)
-        sum += entry.second;
-    EXPECT_EQ(s.datagramsReceived, sum);
+    EXPECT_LE(s.receivedByType[1007], replied[1007]);
+    EXPECT_EQ(s.datagramsReceived, total(s.receivedByType));
     EXPECT_GE(s.msSinceLastDatagram, 0);
     EXPECT_LT(s.msSinceLastDatagram, static_cast<std::int64_t>(kDeadline.count()));
 
     // Sent: the start-up chain exactly, the "link" datagram without a type, the action and the
     // answers.
     for (const int type : {1, 6, 8, 9, 17, 2004, 2018})
-        EXPECT_EQ(countOf(s.sentByType, type), peer.count(static_cast<uint16_t>(type))) << type;
-    EXPECT_EQ(countOf(s.sentByType, -1), 1u);
-    EXPECT_EQ(countOf(s.sentByType, 9), 3u);
-    EXPECT_GE(countOf(s.sentByType, 7) + 1, pollsBefore);
-    ASSERT_TRUE(peer.waitForCount(7, countOf(s.sentByType, 7), kDeadline));
-    sum = 0;
-    for (const auto& entry : s.sentByType)
-        sum += entry.second;
-    EXPECT_EQ(s.datagramsSent, sum);
+        EXPECT_EQ(s.sentByType[type], peer.count(static_cast<uint16_t>(type))) << type;
+    EXPECT_EQ(s.sentByType[-1], 1u);
+    EXPECT_EQ(s.sentByType[9], 3u);
+    EXPECT_GE(s.sentByType[7] + 1, pollsBefore);
+    ASSERT_TRUE(peer.waitForCount(7, s.sentByType[7], kDeadline));
+    EXPECT_EQ(s.datagramsSent, total(s.sentByType));
     EXPECT_EQ(s.sendQueueDropped + s.retransmissions + s.duplicatesIgnored, 0u);
 
     const Events events = source->takeEvents();
@@ -216,7 +105,7 @@ TEST_F(MonitorTest, HostThatNeverDrainsLosesOnlyTheOldest)
     Orrery::CvexObject::connect(source.get(), "eventsReady", nullptr, "count", [&] { ++signals; });
     answerPolls = false;
     vextest::StdoutCapture capture;
-    start(CommonFile());
+    start();
     constexpr uint32_t alarms = 5000;
     // In batches the socket can hold, so that every alarm is handled.
     for (uint32_t number = 1; number <= alarms; ++number) {
@@ -243,19 +132,17 @@ TEST_F(MonitorTest, HostThatNeverDrainsLosesOnlyTheOldest)
     for (std::size_t i = 1; i < numbers.size(); ++i)
         ASSERT_EQ(numbers[i], numbers[i - 1] + 1);
     // Every event made is either kept or counted as dropped.
-    const std::vector<std::string> lines = capture.lines();
-    const auto overflowMade =
-        std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
-            return line.rfind("CvexPlcCommon::prepareData: send queue full", 0) == 0;
-        });
+    const long overflowMade =
+        countStartingWith(capture.lines(), "CvexPlcCommon::prepareData: send queue full");
     EXPECT_EQ(events[0].value + 4095, static_cast<long long>(alarms) + overflowMade);
     EXPECT_EQ(signals.load(), 1);
     EXPECT_TRUE(source->takeEvents().empty());
 }
 
-// Every diagnostic line of a session goes to the sink once and none to standard output;
-// restoring the default brings the lines back to standard output.
-TEST_F(MonitorTest, SinkTakesEveryLineOfASessionOnce)
+// Line status codes and malformed datagrams are each reported by one line, and every line of the
+// session goes to the sink once and none to standard output; restoring the default brings the
+// lines back to standard output.
+TEST_F(MonitorTest, LineStatusCodesAndMalformedDatagramsGoToTheSinkOnce)
 {
     vextest::StdoutCapture capture;
     std::mutex mutex;
@@ -271,55 +158,40 @@ TEST_F(MonitorTest, SinkTakesEveryLineOfASessionOnce)
         const std::lock_guard<std::mutex> lock(mutex);
         return std::count(lines.begin(), lines.end(), line);
     };
+    const std::string unknown = "CvexPlcCommon::receiveData: Can't Find Protocol (Type: ";
     answerPolls = false;
-    start(CommonFile());
+    start();
+    peer.send(std::string("\x88\x55\x14\x00", 4));
+    peer.send(reply::common(1999, 0, 0, 0, ""));
     peer.send(reply::lineStatus(4));
     peer.send(reply::lineStatus(65535));
-    peer.send(reply::common(1999, 0, 0, 0, ""));
-    EXPECT_TRUE(vextest::waitUntil(
-        [&] {
-            return sinkCount("CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1999 )") == 1;
-        },
-        kDeadline));
-    Orrery::CvexDiagnostic::setSink(nullptr);
-    peer.send(reply::common(1998, 0, 0, 0, ""));
-    EXPECT_TRUE(vextest::waitUntil(
-        [&] {
-            return capture.contains(
-                "CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )");
-        },
-        kDeadline));
-
-    EXPECT_EQ(sinkCount("parse version: 2"), 1);
-    EXPECT_EQ(sinkCount("_commData linestatus isValid: 1"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Unknown Status"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Version dismatch"), 1);
-    EXPECT_EQ(sinkCount("CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )"), 0);
-    EXPECT_EQ(
-        capture.lines(),
-        std::vector<std::string>{"CvexPlcCommon::receiveData: Can't Find Protocol (Type: 1998 )"});
+    peer.send(reply::lineStatus(4));
+    peer.send(reply::lineStatus(1).substr(0, 19));
+    // A 19-byte alarm packet is logged but not answered; a 20-byte one is.
+    peer.send(reply::alarm({{1, 77}}).substr(0, 19));
+    peer.send(reply::alarm({{2, 88}}));
+    ASSERT_TRUE(peer.waitForCount(2004, 1, kDeadline));
     const Events events = source->takeEvents();
+    EXPECT_EQ(source->lineStatus(), 65535);
+    EXPECT_EQ(le32(peer.received(2004)[0].bytes, 14), 88u);
+    EXPECT_EQ(controlData(0)->errorLogs().back().alarmNumber, 88u);
     EXPECT_EQ(shown(events, {CvexPlcEvent::VersionMismatch, CvexPlcEvent::LineStatusChanged}),
               (std::vector<std::string>{"LineStatusChanged 0 4", "VersionMismatch 0 0",
-                                        "LineStatusChanged 4 65535"}));
-}
+                                        "LineStatusChanged 4 65535", "LineStatusChanged 65535 4",
+                                        "VersionMismatch 0 0", "LineStatusChanged 4 65535"}));
 
-// A second source on the same endpoint cannot bind; the host learns it by an event.
-TEST_F(MonitorTest, BindFailureIsAnEvent)
-{
-    vextest::StdoutCapture capture;
-    const std::string text = "[ { \"Protocol\": { \"Src\": { \"IP\": \"127.0.0.1\", \"Port\": " +
-                             std::to_string(peer.port()) +
-                             " }, \"Host\": { \"IP\": \"127.0.0.1\", \"Port\": 1 } } } ]";
-    vextest::TempFile common(text);
-    source->setCommonFile(common.path());
-    const Events events = source->takeEvents();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, CvexPlcEvent::BindFailed);
-    // The endpoint, then the system's reason.
-    const std::string endpoint = "127.0.0.1:" + std::to_string(peer.port()) + ": ";
-    EXPECT_EQ(events[0].text.rfind(endpoint, 0), 0u) << events[0].text;
-    EXPECT_GT(events[0].text.size(), endpoint.size());
+    Orrery::CvexDiagnostic::setSink(nullptr);
+    peer.send(reply::common(1998, 0, 0, 0, ""));
+    EXPECT_TRUE(
+        vextest::waitUntil([&] { return capture.contains(unknown + "1998 )"); }, kDeadline));
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{unknown + "1998 )"});
+    EXPECT_EQ(sinkCount(unknown + "1998 )"), 0);
+    EXPECT_EQ(sinkCount(unknown + "1999 )"), 1);
+    EXPECT_EQ(sinkCount(unknown + "65535 )"), 1);
+    EXPECT_EQ(sinkCount("parse version: 2"), 1);
+    EXPECT_EQ(sinkCount("_commData linestatus isValid: 1"), 1);
+    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Unknown Status"), 2);
+    EXPECT_EQ(sinkCount("CvexPlcCommon::checkLineStatus: Version dismatch"), 2);
 }
 
 } // namespace

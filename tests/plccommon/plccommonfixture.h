@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -28,7 +29,9 @@ namespace plccommontest {
 
 using namespace std::chrono_literals;
 namespace reply = vexsim::reply;
+using Orrery::CvexPlcEvent;
 using Orrery::CvexVariant;
+using Events = std::vector<CvexPlcEvent>;
 
 // Generous enough for the sanitizer builds; waits end as soon as the event happens.
 constexpr std::chrono::milliseconds kDeadline = 10s;
@@ -52,10 +55,52 @@ inline std::string jsonList(const std::vector<unsigned int>& values)
     return "[" + text + "]";
 }
 
+// Little-endian words of a datagram; all ones past its end.
+inline uint16_t le16(const std::string& bytes, size_t pos)
+{
+    return bytes.size() < pos + 2
+               ? 0xFFFF
+               : static_cast<uint16_t>(uint8_t(bytes[pos]) | uint8_t(bytes[pos + 1]) << 8);
+}
+
+inline uint32_t le32(const std::string& bytes, size_t pos)
+{
+    return le16(bytes, pos) | static_cast<uint32_t>(le16(bytes, pos + 2)) << 16;
+}
+
+inline long countStartingWith(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+}
+
+// An event as "kind code value", for readable comparisons.
+inline std::string show(const CvexPlcEvent& event)
+{
+    static const char* const names[] = {
+        "LineStatusChanged",   "MoldSetPackAcknowledged", "MoldSetConfirmed", "MoldSetRefused",
+        "TriggerAcknowledged", "TriggerRefused",          "AlarmReceived",    "TriggeredDataStored",
+        "CurveSaved",          "ParameterReplyStored",    "ActionAnswered",   "Retransmitted",
+        "DuplicateIgnored",    "SendQueueOverflow",       "BindFailed",       "VersionMismatch",
+        "EventsDropped"};
+    return std::string(names[event.kind]) + " " + std::to_string(event.code) + " " +
+           std::to_string(event.value);
+}
+
+inline std::vector<std::string> shown(const Events& events, std::vector<CvexPlcEvent::Kind> kinds)
+{
+    std::vector<std::string> lines;
+    for (const CvexPlcEvent& event : events) {
+        if (std::find(kinds.begin(), kinds.end(), event.kind) != kinds.end())
+            lines.push_back(show(event));
+    }
+    return lines;
+}
+
 // A common file; by default one block of the 120 stored mold set items and three triggers.
 struct CommonFile {
     unsigned int cycleTime = kCycleTime;
-    uint16_t sourcePort = 0;
+    uint16_t sourcePort = 0; // the system picks the port when the source binds
     bool withHost = true;
     bool withLineStatus = true;
     bool withActual = true;
@@ -64,8 +109,6 @@ struct CommonFile {
     std::vector<std::pair<unsigned int, std::vector<unsigned int>>> triggers{
         {1, {301}}, {2, {302, 303}}, {3, {304}}};
 
-    // The source's "Src" endpoint is 127.0.0.1 port 0 unless told otherwise: the system picks its
-    // port when it binds.
     std::string text(uint16_t hostPort) const
     {
         const auto endpoint = [](const char* key, uint16_t port) {
@@ -76,31 +119,27 @@ struct CommonFile {
         text << "[ { \"Protocol\": { \"Version\": 2, \"Private\": 5" << endpoint("Src", sourcePort)
              << (withHost ? endpoint("Host", hostPort) : "") << " } }";
         if (withLineStatus)
-            text << ",\n { \"Type\": { \"ID\": 7, \"CycleTime\": " << cycleTime << " } }";
+            text << ", { \"Type\": { \"ID\": 7, \"CycleTime\": " << cycleTime << " } }";
         if (withActual)
-            text << ",\n { \"Type\": { \"ID\": 1, \"CycleTime\": 100, \"DataIDList\": [101, 102, "
+            text << ", { \"Type\": { \"ID\": 1, \"CycleTime\": 100, \"DataIDList\": [101, 102, "
                     "103] } }";
-        text << ",\n { \"Type\": { \"ID\": 9, \"MoldList\": [";
-        const char* separator = "";
-        for (const auto& block : moldBlocks) {
-            text << separator << "{ \"Type\": " << block.first
+        text << ", { \"Type\": { \"ID\": 9, \"MoldList\": [";
+        for (const auto& block : moldBlocks)
+            text << (block == *moldBlocks.begin() ? "" : ", ") << "{ \"Type\": " << block.first
                  << ", \"DataIDList\": " << jsonList(block.second) << " }";
-            separator = ", ";
-        }
         text << "] } }";
         for (const auto& trigger : triggers)
-            text << ",\n { \"Type\": { \"ID\": 17, \"GroupID\": " << trigger.first
+            text << ", { \"Type\": { \"ID\": 17, \"GroupID\": " << trigger.first
                  << ", \"OutTime\": 1000, \"DelayTime\": 0, \"SendCount\": 1, \"DataIDFlag\": 1, "
                  << "\"DataIDList\": " << jsonList(trigger.second) << " } }";
-        text << " ]\n";
-        return text.str();
+        return text.str() + " ]\n";
     }
 };
 
-template <typename Record> Record fromJson(const char* json)
+template <typename Record> Record fromJson(const std::string& json)
 {
     rapidjson::Document document;
-    document.Parse(json);
+    document.Parse(json.c_str());
     return Record(document);
 }
 
@@ -114,32 +153,22 @@ protected:
     {
         return Orrery::CvexControlDataFactory::instance()->get(type);
     }
-    // Little-endian words of a datagram; all ones past its end.
-    static uint16_t le16(const std::string& bytes, size_t pos)
-    {
-        return bytes.size() < pos + 2
-                   ? 0xFFFF
-                   : static_cast<uint16_t>(uint8_t(bytes[pos]) | uint8_t(bytes[pos + 1]) << 8);
-    }
-    static uint32_t le32(const std::string& bytes, size_t pos)
-    {
-        return le16(bytes, pos) | static_cast<uint32_t>(le16(bytes, pos + 2)) << 16;
-    }
     // Compares with a hex pattern such as "99 88 ?? ??"; "??" stands for any byte.
     static ::testing::AssertionResult matchesPattern(const std::string& bytes,
                                                      const std::string& pattern)
     {
-        std::istringstream expected(pattern);
-        std::istringstream actual(vextest::hex(bytes));
-        std::string want;
-        std::string got;
-        bool same = true;
-        while (expected >> want)
-            same = same && (actual >> got) && (want == "??" || want == got);
-        if (same && !(actual >> got))
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << "got      " << vextest::hex(bytes) << "\nexpected " << pattern;
+        const auto digits = [](std::string text) {
+            text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+            return text;
+        };
+        const std::string got = digits(vextest::hex(bytes));
+        const std::string want = digits(pattern);
+        bool same = got.size() == want.size();
+        for (size_t i = 0; same && i < got.size(); ++i)
+            same = want[i] == got[i] || want[i] == '?';
+        return same ? ::testing::AssertionSuccess()
+                    : ::testing::AssertionFailure()
+                          << "got      " << vextest::hex(bytes) << "\nexpected " << pattern;
     }
 
     void SetUp() override
@@ -157,6 +186,12 @@ protected:
         peer.setHandler({});
     }
 
+    // A fresh source and storage, for the next row of a table.
+    void nextRow()
+    {
+        TearDown();
+        SetUp();
+    }
     void configure(const CommonFile& content)
     {
         file = std::make_unique<vextest::TempFile>(content.text(peer.port()));
@@ -170,30 +205,34 @@ protected:
         ASSERT_TRUE(peer.waitFor([](const auto& all) { return !all.empty(); }, kDeadline));
         peer.clearReceived();
     }
-    // Configures, links and starts the source, and waits for its first poll: the sending thread
-    // begins by emptying the queue and taking the link down, and the poll shows that this is done.
-    void start(const CommonFile& content)
+    // The sending thread begins by emptying the queue and taking the link down; its first poll
+    // shows that this is done.
+    void start(const CommonFile& content = CommonFile())
     {
         configure(content);
         ASSERT_NO_FATAL_FAILURE(link());
         source->start();
         ASSERT_TRUE(waitForMorePolls(1));
     }
-    // Starts with the scripted PLC and waits for line status 3: through the whole start-up chain
-    // (mold set and the three triggers), or at once from a PLC that holds its mold set already.
+    // Line status 3 through the whole start-up chain (mold set and the three triggers), or at
+    // once from a PLC that holds its mold set already.
     void bringOnline(bool pending = true)
     {
         plcLineStatus = pending ? 2 : 3;
         answerLikePlc();
-        start(CommonFile());
-        ASSERT_TRUE(vextest::waitUntil([&] { return source->lineStatus() == 3; }, kDeadline));
+        start();
+        ASSERT_TRUE(reaches(3));
         ASSERT_TRUE(!pending || peer.waitForCount(17, 3, kDeadline));
     }
-    // Answers like a PLC: line status polls, mold set packs and status, trigger definitions.
+    bool reaches(int lineStatus)
+    {
+        return vextest::waitUntil([&] { return source->lineStatus() == lineStatus; }, kDeadline);
+    }
     void answerLikePlc()
     {
         peer.setHandler([this](const vexsim::Datagram& datagram) { answer(datagram); });
     }
+    // Line status polls, mold set packs and status, trigger definitions.
     void answer(const vexsim::Datagram& datagram)
     {
         const std::string& bytes = datagram.bytes;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -25,38 +26,36 @@ CvexByteArray packet(unsigned char number, char content)
     return CvexByteArray(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-TEST(DuplicateFilter, RepeatsWithinTheWindowAreRecognisedAndKeepTheirEntryAlive)
+// Each sequence runs through a filter of its own.
+TEST(DuplicateFilter, RepeatsInTheWindowAreRecognisedAndTwoDatagramsWithOneNumberTurnItOff)
 {
-    CvexPlcDuplicateFilter filter;
-    const auto t0 = CvexPlcDuplicateFilter::Clock::time_point() + 1h;
-    const struct {
+    struct Row {
         CvexByteArray datagram;
         std::chrono::milliseconds at;
         Verdict verdict;
-    } rows[] = {
-        {packet(1, 'a'), 0ms, Verdict::New},
-        {packet(2, 'b'), 10ms, Verdict::New},
-        {packet(1, 'a'), 1500ms, Verdict::Repeat},
-        {packet(1, 'a'), 3400ms, Verdict::Repeat}, // 1.9 s after the last repeat
-        {packet(2, 'b'), 3400ms, Verdict::New},    // 3.39 s after it was seen
-        {packet(1, 'a'), 5500ms, Verdict::New},
+        bool enabledAfter = true;
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.at.count());
-        EXPECT_EQ(filter.check(row.datagram, t0 + row.at), row.verdict);
+    const std::vector<Row> sequences[] = {
+        {{packet(1, 'a'), 0ms, Verdict::New},
+         {packet(2, 'b'), 10ms, Verdict::New},
+         {packet(1, 'a'), 1500ms, Verdict::Repeat},
+         {packet(1, 'a'), 3400ms, Verdict::Repeat}, // 1.9 s after the last repeat
+         {packet(2, 'b'), 3400ms, Verdict::New},    // 3.39 s after it was seen
+         {packet(1, 'a'), 5500ms, Verdict::New}},
+        {{packet(0, 'a'), 0ms, Verdict::New},
+         {packet(0, 'b'), 5ms, Verdict::FilterTurnedOff, false},
+         {packet(0, 'b'), 6ms, Verdict::New, false},
+         {packet(0, 'a'), 7ms, Verdict::New, false}},
+    };
+    for (const std::vector<Row>& sequence : sequences) {
+        CvexPlcDuplicateFilter filter;
+        const auto t0 = CvexPlcDuplicateFilter::Clock::time_point() + 1h;
+        for (const Row& row : sequence) {
+            SCOPED_TRACE(row.at.count());
+            EXPECT_EQ(filter.check(row.datagram, t0 + row.at), row.verdict);
+            EXPECT_EQ(filter.isEnabled(), row.enabledAfter);
+        }
     }
-    EXPECT_TRUE(filter.isEnabled());
-}
-
-TEST(DuplicateFilter, TwoDifferentDatagramsWithOneNumberTurnItOffForGood)
-{
-    CvexPlcDuplicateFilter filter;
-    const auto t0 = CvexPlcDuplicateFilter::Clock::time_point() + 1h;
-    EXPECT_EQ(filter.check(packet(0, 'a'), t0), Verdict::New);
-    EXPECT_EQ(filter.check(packet(0, 'b'), t0 + 5ms), Verdict::FilterTurnedOff);
-    EXPECT_FALSE(filter.isEnabled());
-    EXPECT_EQ(filter.check(packet(0, 'b'), t0 + 6ms), Verdict::New);
-    EXPECT_EQ(filter.check(packet(0, 'a'), t0 + 7ms), Verdict::New);
 }
 
 TEST(DownloadGuard, CountsThreeResendsPerItemAndStartsAgainForAnother)
