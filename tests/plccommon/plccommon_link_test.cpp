@@ -211,9 +211,11 @@ TEST_F(LinkTest, SteadyStateRepliesAreStoredLoggedAndAnswered)
 TEST_F(LinkTest, SilenceTakesTheLinkDownAndEmptiesTheQueue)
 {
     bringOnline();
-    answerPolls = false;
+    // The link stays up while the requests are queued, however long that takes on a slow
+    // machine: the silence, and the reset that empties the queue, start after the last one.
     for (int i = 0; i < 1000; ++i)
         source->uploadParam(static_cast<unsigned int>(i));
+    answerPolls = false;
     ASSERT_TRUE(reaches(0));
     // The peer may still be reading what left before the reset; three polls later it has read
     // at least one poll sent after it, and with it everything sent before.
@@ -237,9 +239,14 @@ TEST_F(LinkTest, PollAndLinkSurviveAFloodOfAlarms)
     vextest::StdoutCapture capture;
     const size_t pollsBefore = peer.count(7);
     std::atomic<bool> flooding{true};
+    // Still far more alarms than the 1,000 answers a second the pacing lets out, but the sender
+    // gives way after each one, so that on two busy cores it does not take a whole core from
+    // the source it floods.
     std::thread flood([&] {
-        while (flooding)
+        while (flooding) {
             peer.send(reply::alarm({{1, 5}}));
+            std::this_thread::yield();
+        }
     });
     const bool polled = peer.waitForCount(7, pollsBefore + 12, kDeadline);
     const int lineStatus = source->lineStatus();
