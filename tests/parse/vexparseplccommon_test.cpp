@@ -152,7 +152,7 @@ TEST(Endpoint, ReadsIpAndPort)
     expectKept<CvexParseProtocolData>(":1", {R"({"Port": 1, "Port": true})"});
 }
 
-TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
+TEST(ProtocolAndActual, WrongTypesKeepTheFieldsLastKeyWinsAndOnlyIdGivesDefaults)
 {
     const auto protocol = fromJson<CvexParseProtocol>(
         R"({"Version": "3", "Private": 7, "Private": true, "Src": 5, "Version": 4})");
@@ -162,10 +162,7 @@ TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
     EXPECT_FALSE(protocol.source().isValid());
     EXPECT_FALSE(fromJson<CvexParseProtocol>("{}").isValid());
     EXPECT_FALSE(fromJson<CvexParseProtocol>("[]").isValid());
-}
-
-TEST(Actual, OnlyIdGivesDefaults)
-{
+    // An actual-value section with only its ID takes the defaults.
     const auto actual = fromJson<CvexParseActual>(R"({"ID": 1})");
     EXPECT_TRUE(actual.isValid());
     EXPECT_EQ(actual.ID(), 1u);
@@ -275,6 +272,12 @@ std::string show(const CvexParsePlcCommon& config)
            "; triggers " + number(static_cast<unsigned int>(config.triggers().size()));
 }
 
+// An issue as one line: "path @line: text".
+std::string show(const CvexParseIssue& issue)
+{
+    return issue.path + " @" + std::to_string(issue.line) + ": " + issue.text;
+}
+
 // Every common file of `contents` gives the configuration `shown` and prints the lines after it.
 void expectLoaded(const std::string& shown, const std::vector<std::string>& contents)
 {
@@ -304,7 +307,9 @@ TEST(CommonFile, DocumentsWithoutAUsableSectionKeepEveryDefault)
     vextest::StdoutCapture out;
     const CvexParsePlcCommon missing("/nonexistent/vexplc/common.json");
     EXPECT_EQ(withLines(show(missing), out.lines()), "invalid" + defaults);
+    EXPECT_EQ(show(missing.issues().at(0)), " @0: cannot open the file");
     EXPECT_FALSE(CvexParsePlcCommon().isValid());
+    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
 }
 
 // The protocol version and private value reach the line status section only from a valid
@@ -322,6 +327,13 @@ TEST(CommonFile, ProtocolVersionReachesLineStatus)
     // An invalid element after the protocol section keeps it but copies nothing.
     expectLoaded("invalid; protocol v3 p0; line 7 10000 v0 p0" + rest,
                  {R"([{"Protocol": {"Version": 3}}, {"Type": {"ID": 7}}, 5])"});
+    // An element's first "Type" and that section's first "ID" select the record; its last "ID"
+    // fills it; a typed section wins over a protocol section in the same element.
+    expectLoaded(
+        "valid; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; actual 7 9 [] invalid; "
+        "mold 0 [] invalid; triggers 0",
+        {R"([{"Protocol": {"Version": 1},
+                      "Type": {"ID": 1, "ID": 7, "CycleTime": 9}, "Type": {"ID": 7}}])"});
 }
 
 TEST(CommonFile, ProtocolEndpoints)
@@ -350,17 +362,6 @@ TEST(CommonFile, LaterSectionsReplaceEarlierOnesAndTriggersAccumulate)
     EXPECT_EQ(triggers[0].outTime(), 1u);
     EXPECT_EQ(triggers[1].outTime(), 2u);
     EXPECT_EQ(triggers[1].groupID(), 4u);
-}
-
-// An element's first "Type" and that section's first "ID" select the record; its last "ID" fills
-// it; a typed section wins over a protocol section in the same element.
-TEST(CommonFile, FirstTypeAndFirstIdSelectTheSection)
-{
-    expectLoaded(
-        "valid; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; actual 7 9 [] invalid; "
-        "mold 0 [] invalid; triggers 0",
-        {R"([{"Protocol": {"Version": 1},
-                      "Type": {"ID": 1, "ID": 7, "CycleTime": 9}, "Type": {"ID": 7}}])"});
 }
 
 // How a number is written in the file decides its word, which a tree of values alone no longer
@@ -393,6 +394,7 @@ TEST(CommonFile, Example)
               "valid; protocol v1 p0; line 7 3000 v1 p0; actual 1 200 [1001 1002 1003 1004 1005 "
               "1006 1007 1008 1009 1010 1011 1012 1013 1014 1015 1016 1017 1018 1019 1020]; mold 9 "
               "[1 2]; triggers 3 | parse version: 1");
+    EXPECT_TRUE(config.issues().empty());
     EXPECT_EQ(show(config.protocol().source()) + " " + show(config.protocol().host()),
               "127.0.0.1:30001 127.0.0.1:30002");
     const auto range = [](unsigned int first, unsigned int last) {
@@ -421,25 +423,12 @@ TEST(CommonFile, Example)
     EXPECT_EQ(condition.params().array(), (std::vector<int>{4001, 0x42AB0000}));
 }
 
-// An issue as one line: "path @line: text".
-std::string show(const CvexParseIssue& issue)
-{
-    return issue.path + " @" + std::to_string(issue.line) + ": " + issue.text;
-}
-
 Lines issuesOf(const std::string& content)
 {
     Lines shown;
     for (const CvexParseIssue& issue : load(content).config->issues())
         shown.push_back(show(issue));
     return shown;
-}
-
-TEST(CommonFileIssues, CleanFileHasNone)
-{
-    vextest::StdoutCapture out;
-    EXPECT_TRUE(CvexParsePlcCommon(VEXPLC_EXAMPLE_COMMON_FILE).issues().empty());
-    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
 }
 
 TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
@@ -452,9 +441,6 @@ TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
         SCOPED_TRACE(row.first);
         EXPECT_EQ(issuesOf(row.first), Lines{row.second});
     }
-    vextest::StdoutCapture out;
-    EXPECT_EQ(show(CvexParsePlcCommon("/nonexistent/vexplc/common.json").issues().at(0)),
-              " @0: cannot open the file");
 }
 
 // Each refused or skipped value is listed once, in file order, with its JSON pointer and line;
