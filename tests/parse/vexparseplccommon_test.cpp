@@ -304,12 +304,12 @@ TEST(CommonFile, DocumentsWithoutAUsableSectionKeepEveryDefault)
                  {"", " \r\n\t", "{}", "\xEF\xBB\xBF[]", "[] []", "\0[]"s, "[{},]", "[/* */]",
                   "[{\"x\": NaN}]", "[1]", R"([{"Type": 5}])", R"([{"Type": {"CycleTime": 1}}])",
                   R"([{"Type": {"ID": 1)", deep});
+    EXPECT_FALSE(CvexParsePlcCommon().isValid());
+    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
     vextest::StdoutCapture out;
     const CvexParsePlcCommon missing("/nonexistent/vexplc/common.json");
     EXPECT_EQ(withLines(show(missing), out.lines()), "invalid" + defaults);
     EXPECT_EQ(show(missing.issues().at(0)), " @0: cannot open the file");
-    EXPECT_FALSE(CvexParsePlcCommon().isValid());
-    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
 }
 
 // The protocol version and private value reach the line status section only from a valid
