@@ -423,10 +423,10 @@ TEST(CommonFile, Example)
     EXPECT_EQ(condition.params().array(), (std::vector<int>{4001, 0x42AB0000}));
 }
 
-Lines issuesOf(const std::string& content)
+Lines issuesOf(const CvexParsePlcCommon& config)
 {
     Lines shown;
-    for (const CvexParseIssue& issue : load(content).config->issues())
+    for (const CvexParseIssue& issue : config.issues())
         shown.push_back(show(issue));
     return shown;
 }
@@ -439,7 +439,7 @@ TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
              {"", " @0: the file is empty"},
              {"\n\n{}", " @3: the file is not a list of sections; refused"}}) {
         SCOPED_TRACE(row.first);
-        EXPECT_EQ(issuesOf(row.first), Lines{row.second});
+        EXPECT_EQ(issuesOf(*load(row.first).config), Lines{row.second});
     }
 }
 
@@ -463,44 +463,38 @@ TEST(CommonFileIssues, NameThePathAndLineOfEachRefusedOrSkippedValue)
  5,
  {"Type": {"ID": 1}}
 ])");
-    Lines shown;
-    for (const CvexParseIssue& issue : loaded.config->issues())
-        shown.push_back(show(issue));
-    EXPECT_EQ(shown, (Lines{
-                         "/0/Protocol/Version @2: \"Version\" is not an unsigned 32-bit integer; "
-                         "ignored",
-                         "/0/Protocol/Src/IP @2: \"IP\" is not a string; ignored",
-                         "/0/Protocol/Colour @2: unknown key \"Colour\"; ignored",
-                         "/1/Type/MoldList/0/DataIDList/2 @4: not an unsigned 32-bit integer; the "
-                         "list ends before it and is refused",
-                         "/1/Type/MoldList/0/DataValueList/1 @4: not a number; the list ends "
-                         "before it and is refused",
-                         "/1/Type/MoldList/1/Type @5: block type 1 came before; the first block "
-                         "of that type is kept",
-                         "/1/Type/MoldList/2/Type @6: block \"Type\" is not an unsigned 32-bit "
-                         "integer; block left out",
-                         "/1/Type/MoldList @7: repeated key \"MoldList\"; its blocks are added "
-                         "to those of the earlier one",
-                         "/2/Type/ID @8: unknown section ID 44; ignored",
-                         "/3/Type/ID @8: section \"ID\" is not an unsigned 32-bit integer; "
-                         "section ignored",
-                         "/4/Type/DataIDList @9: empty list; refused",
-                         "/5/Type @10: repeated section; it replaces the earlier one",
-                         "/5/Type/CycleTime @10: repeated key \"CycleTime\"; this value "
-                         "replaces the earlier one",
-                         "/6 @11: section has neither \"Type\" nor \"Protocol\"; ignored",
-                         "/7/Type/StartTrigger/0/Condition/0 @12: empty object; the record is "
-                         "refused",
-                         "/7/Type/StartTrigger/0/Condition/1 @12: condition is not an object; "
-                         "the parameter set is refused",
-                         "/7/Type/StartTrigger/1 @12: parameter set is not an object; refused",
-                         "/7/Type/StartTrigger/2 @12: parameter set has no \"Condition\" list; "
-                         "refused",
-                         "/7/Type/StopTrigger @13: trigger phase is not a list of parameter sets; "
-                         "refused",
-                         "/7/Type/a~0~1b @13: unknown key \"a~/b\"; ignored",
-                         "/8 @14: section is not an object; the file is refused",
-                     }));
+    EXPECT_EQ(
+        issuesOf(*loaded.config),
+        (Lines{
+            "/0/Protocol/Version @2: \"Version\" is not an unsigned 32-bit integer; ignored",
+            "/0/Protocol/Src/IP @2: \"IP\" is not a string; ignored",
+            "/0/Protocol/Colour @2: unknown key \"Colour\"; ignored",
+            "/1/Type/MoldList/0/DataIDList/2 @4: not an unsigned 32-bit integer; the list ends "
+            "before it and is refused",
+            "/1/Type/MoldList/0/DataValueList/1 @4: not a number; the list ends before it and is "
+            "refused",
+            "/1/Type/MoldList/1/Type @5: block type 1 came before; the first block of that type is "
+            "kept",
+            "/1/Type/MoldList/2/Type @6: block \"Type\" is not an unsigned 32-bit integer; block "
+            "left out",
+            "/1/Type/MoldList @7: repeated key \"MoldList\"; its blocks are added to those of the "
+            "earlier one",
+            "/2/Type/ID @8: unknown section ID 44; ignored",
+            "/3/Type/ID @8: section \"ID\" is not an unsigned 32-bit integer; section ignored",
+            "/4/Type/DataIDList @9: empty list; refused",
+            "/5/Type @10: repeated section; it replaces the earlier one",
+            "/5/Type/CycleTime @10: repeated key \"CycleTime\"; this value replaces the earlier "
+            "one",
+            "/6 @11: section has neither \"Type\" nor \"Protocol\"; ignored",
+            "/7/Type/StartTrigger/0/Condition/0 @12: empty object; the record is refused",
+            "/7/Type/StartTrigger/0/Condition/1 @12: condition is not an object; the parameter set "
+            "is refused",
+            "/7/Type/StartTrigger/1 @12: parameter set is not an object; refused",
+            "/7/Type/StartTrigger/2 @12: parameter set has no \"Condition\" list; refused",
+            "/7/Type/StopTrigger @13: trigger phase is not a list of parameter sets; refused",
+            "/7/Type/a~0~1b @13: unknown key \"a~/b\"; ignored",
+            "/8 @14: section is not an object; the file is refused",
+        }));
     EXPECT_FALSE(loaded.config->isValid());
     EXPECT_EQ(loaded.config->actual().cycleTime(), 6u);
     EXPECT_EQ(show(loaded.config->moldSet()), "9 [1]");
