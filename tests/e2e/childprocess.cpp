@@ -3,14 +3,28 @@
 
 #include "toolsocket.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
 
 namespace vextest {
+
+TempFolder::TempFolder()
+{
+    std::mt19937_64 random{std::random_device{}()};
+    const std::filesystem::path root = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && _path.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            root / ("vexplc-test-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(candidate))
+            _path = candidate.string();
+    }
+    if (_path.empty())
+        throw std::runtime_error("cannot create a scratch folder in " + root.string());
+}
 
 TempFolder::~TempFolder()
 {

@@ -6,19 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
 namespace vextest {
-
-TempFolder::TempFolder()
-{
-    const char* root = std::getenv("TMPDIR");
-    _path = std::string(root && *root ? root : "/tmp") + "/vexplc-test-XXXXXX";
-    if (!mkdtemp(_path.data()))
-        throw std::runtime_error("cannot create a scratch folder " + _path);
-}
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
 {

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <random>
 #include <stdexcept>
 
 namespace vextest {
@@ -13,23 +13,14 @@ namespace {
 
 std::wstring wide(const std::string& utf8)
 {
-    if (utf8.empty())
-        return std::wstring();
-    const int size = static_cast<int>(utf8.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &text[0], length);
-    return text;
+    return std::filesystem::u8path(utf8).wstring();
 }
 
 // A cross build names its programs by their Linux paths; under wine the root is drive Z:.
 std::wstring programPath(const std::string& path)
 {
-    std::wstring native = wide(path);
-    if (!native.empty() && native[0] == L'/')
-        native = L"Z:" + native;
-    for (wchar_t& c : native)
-        c = c == L'/' ? L'\\' : c;
+    std::wstring native = (path.rfind('/', 0) == 0 ? L"Z:" : L"") + wide(path);
+    std::replace(native.begin(), native.end(), L'/', L'\\');
     return native;
 }
 
@@ -69,20 +60,6 @@ std::string withoutCarriageReturns(std::string text)
 }
 
 } // namespace
-
-TempFolder::TempFolder()
-{
-    std::mt19937_64 random{std::random_device{}()};
-    const std::filesystem::path root = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100 && _path.empty(); ++attempt) {
-        const std::filesystem::path candidate =
-            root / ("vexplc-test-" + std::to_string(random() % 1000000000));
-        if (std::filesystem::create_directory(candidate))
-            _path = candidate.string();
-    }
-    if (_path.empty())
-        throw std::runtime_error("cannot create a scratch folder in " + root.string());
-}
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv)
 {

@@ -22,14 +22,17 @@ long long numberAfter(const std::string& text, const std::string& label)
     return at == std::string::npos ? -1 : std::stoll(text.substr(at + label.size()));
 }
 
-size_t countLines(const std::string& text, const std::string& pattern)
+// The first group (or the whole match) of each line of `text` that matches `pattern`.
+std::vector<std::string> matchingLines(const std::string& text, const std::string& pattern)
 {
     const std::regex match(pattern);
     std::istringstream in(text);
-    size_t n = 0;
+    std::vector<std::string> found;
+    std::smatch groups;
     for (std::string line; std::getline(in, line);)
-        n += std::regex_search(line, match) ? 1 : 0;
-    return n;
+        if (std::regex_search(line, groups, match))
+            found.push_back(groups[groups.size() > 1 ? 1 : 0]);
+    return found;
 }
 
 class DemoRun : public testing::Test {
@@ -41,20 +44,12 @@ protected:
         const auto ports = vextest::freeUdpPorts(2);
         const std::string common = folder.path() + "/common.json";
         vextest::writeFile(common, vextest::exampleCommon(ports[0], ports[1]));
-        std::vector<std::string> argv = {"bash",
-                                         VEXPLC_SOURCE_DIR "/scripts/demo.sh",
-                                         "--no-build",
-                                         "--build-dir",
-                                         VEXPLC_BINARY_DIR,
-                                         "--plain",
-                                         "--duration",
-                                         seconds,
-                                         "--common",
-                                         common,
-                                         "--items",
-                                         VEXPLC_SOURCE_DIR "/examples/items.json",
-                                         "--out",
-                                         outFolder};
+        const std::string source = VEXPLC_SOURCE_DIR;
+        std::vector<std::string> argv = {"bash", source + "/scripts/demo.sh", "--no-build",
+                                         "--plain"};
+        argv.insert(argv.end(), {"--build-dir", VEXPLC_BINARY_DIR, "--duration", seconds});
+        argv.insert(argv.end(), {"--common", common, "--out", outFolder});
+        argv.insert(argv.end(), {"--items", source + "/examples/items.json"});
         for (const std::string& arg : simArgs)
             argv.insert(argv.end(), {"--sim-arg", arg});
         const auto run = vextest::runProcess(argv, 120s);
@@ -97,7 +92,7 @@ TEST_F(DemoRun, LinkComesUpDataFlowsAndCurvesAreWritten)
                             0),
                   0u)
             << csv.substr(0, 200);
-        EXPECT_EQ(countLines(csv, R"(^\d+(,[-0-9.e+]+){4}$)"), records);
+        EXPECT_EQ(matchingLines(csv, R"(^\d+(?:,[-0-9.e+]+){4}$)").size(), records);
         const auto svg = vextest::readXml(vextest::readFile((*it)[4]));
         ASSERT_EQ(svg.error, "") << (*it)[4];
         ASSERT_EQ(svg.named("polyline").size(), 4u);
@@ -111,20 +106,6 @@ TEST_F(DemoRun, LinkComesUpDataFlowsAndCurvesAreWritten)
     EXPECT_EQ(numberAfter(out, "plchost: files written: "), static_cast<long long>(2 * curves));
 }
 
-// Distinct packet numbers of the triggered data of `group` that plcsim put on the wire.
-std::set<std::string> numbersSent(const std::string& log, int group)
-{
-    const std::regex sent("^out +1018 #(\\d+) .*triggered data group " + std::to_string(group) +
-                          ",");
-    std::set<std::string> numbers;
-    std::istringstream in(log);
-    std::smatch match;
-    for (std::string line; std::getline(in, line);)
-        if (std::regex_search(line, match, sent))
-            numbers.insert(match[1]);
-    return numbers;
-}
-
 class FaultyWire : public DemoRun, public testing::WithParamInterface<const char*> {};
 
 // Loss, duplication and reordering together: the link still comes up in time, every curve is
@@ -136,29 +117,25 @@ TEST_P(FaultyWire, LinkComesUpCurvesAreWholeAndEveryPacketIsStoredOnce)
                                     "--seed", GetParam(), "--shot-interval", "1000", "-v"});
     ASSERT_FALSE(HasFailure());
     const std::string& out = run.out;
-    const std::smatch reached = [&] {
-        std::smatch match;
-        std::regex_search(out, match, std::regex(R"(; reached state 3 after ([0-9.]+) s)"));
-        return match;
-    }();
+    const auto reached = matchingLines(out, R"(; reached state 3 after ([0-9.]+) s)");
     ASSERT_FALSE(reached.empty()) << out;
-    EXPECT_LE(std::stod(reached[1]), 15.0);
-
-    const std::regex saved(R"(plchost: curve 1 saved \(#\d+, (\d+) records\))");
-    size_t curves = 0;
-    for (std::sregex_iterator it(out.begin(), out.end(), saved), end; it != end; ++it, ++curves)
-        EXPECT_EQ((*it)[1], "180") << "every curve holds the shot's 720 samples";
-    EXPECT_GE(curves, 1u) << out;
+    EXPECT_LE(std::stod(reached[0]), 15.0);
+    const auto curves = matchingLines(out, R"(plchost: curve 1 saved \(#\d+, (\d+) records\))");
+    EXPECT_GE(curves.size(), 1u) << out;
+    for (const std::string& records : curves)
+        EXPECT_EQ(records, "180") << "every curve holds the shot's 720 samples";
 
     // Group 2 carries the shot number: no shot is stored twice, and none that reached the host is
     // missing (the last one or two may still have been on their way when the host stopped).
-    const std::regex stored(R"(group 2 stored and confirmed: .*Last shot number=(\d+))");
-    std::multiset<std::string> shots;
-    for (std::sregex_iterator it(out.begin(), out.end(), stored), end; it != end; ++it)
-        shots.insert((*it)[1]);
+    const auto stored =
+        matchingLines(out, R"(group 2 stored and confirmed: .*Last shot number=(\d+))");
+    const std::multiset<std::string> shots(stored.begin(), stored.end());
     for (const std::string& shot : shots)
         EXPECT_EQ(shots.count(shot), 1u) << "shot " << shot << " stored twice";
-    const size_t sent = numbersSent(vextest::readFile(outFolder + "/plcsim.log"), 2).size();
+    // Distinct packet numbers of group 2's triggered data that plcsim put on the wire.
+    const auto sentLines = matchingLines(vextest::readFile(outFolder + "/plcsim.log"),
+                                         R"(^out +1018 #(\d+) .*triggered data group 2,)");
+    const size_t sent = std::set<std::string>(sentLines.begin(), sentLines.end()).size();
     EXPECT_GE(shots.size() + 2, sent) << out;
     EXPECT_LE(shots.size(), sent) << out;
     EXPECT_GE(numberAfter(out, " duplicated "), 1) << out;

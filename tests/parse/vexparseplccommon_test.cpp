@@ -152,7 +152,7 @@ TEST(Endpoint, ReadsIpAndPort)
     expectKept<CvexParseProtocolData>(":1", {R"({"Port": 1, "Port": true})"});
 }
 
-TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
+TEST(ProtocolAndActual, WrongTypesKeepTheFieldsLastKeyWinsAndOnlyIdGivesDefaults)
 {
     const auto protocol = fromJson<CvexParseProtocol>(
         R"({"Version": "3", "Private": 7, "Private": true, "Src": 5, "Version": 4})");
@@ -162,10 +162,7 @@ TEST(Protocol, WrongTypesKeepTheFieldsAndLastKeyWins)
     EXPECT_FALSE(protocol.source().isValid());
     EXPECT_FALSE(fromJson<CvexParseProtocol>("{}").isValid());
     EXPECT_FALSE(fromJson<CvexParseProtocol>("[]").isValid());
-}
-
-TEST(Actual, OnlyIdGivesDefaults)
-{
+    // An actual-value section with only its ID takes the defaults.
     const auto actual = fromJson<CvexParseActual>(R"({"ID": 1})");
     EXPECT_TRUE(actual.isValid());
     EXPECT_EQ(actual.ID(), 1u);
@@ -275,6 +272,12 @@ std::string show(const CvexParsePlcCommon& config)
            "; triggers " + number(static_cast<unsigned int>(config.triggers().size()));
 }
 
+// An issue as one line: "path @line: text".
+std::string show(const CvexParseIssue& issue)
+{
+    return issue.path + " @" + std::to_string(issue.line) + ": " + issue.text;
+}
+
 // Every common file of `contents` gives the configuration `shown` and prints the lines after it.
 void expectLoaded(const std::string& shown, const std::vector<std::string>& contents)
 {
@@ -301,10 +304,12 @@ TEST(CommonFile, DocumentsWithoutAUsableSectionKeepEveryDefault)
                  {"", " \r\n\t", "{}", "\xEF\xBB\xBF[]", "[] []", "\0[]"s, "[{},]", "[/* */]",
                   "[{\"x\": NaN}]", "[1]", R"([{"Type": 5}])", R"([{"Type": {"CycleTime": 1}}])",
                   R"([{"Type": {"ID": 1)", deep});
+    EXPECT_FALSE(CvexParsePlcCommon().isValid());
+    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
     vextest::StdoutCapture out;
     const CvexParsePlcCommon missing("/nonexistent/vexplc/common.json");
     EXPECT_EQ(withLines(show(missing), out.lines()), "invalid" + defaults);
-    EXPECT_FALSE(CvexParsePlcCommon().isValid());
+    EXPECT_EQ(show(missing.issues().at(0)), " @0: cannot open the file");
 }
 
 // The protocol version and private value reach the line status section only from a valid
@@ -322,6 +327,13 @@ TEST(CommonFile, ProtocolVersionReachesLineStatus)
     // An invalid element after the protocol section keeps it but copies nothing.
     expectLoaded("invalid; protocol v3 p0; line 7 10000 v0 p0" + rest,
                  {R"([{"Protocol": {"Version": 3}}, {"Type": {"ID": 7}}, 5])"});
+    // An element's first "Type" and that section's first "ID" select the record; its last "ID"
+    // fills it; a typed section wins over a protocol section in the same element.
+    expectLoaded(
+        "valid; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; actual 7 9 [] invalid; "
+        "mold 0 [] invalid; triggers 0",
+        {R"([{"Protocol": {"Version": 1},
+                      "Type": {"ID": 1, "ID": 7, "CycleTime": 9}, "Type": {"ID": 7}}])"});
 }
 
 TEST(CommonFile, ProtocolEndpoints)
@@ -350,17 +362,6 @@ TEST(CommonFile, LaterSectionsReplaceEarlierOnesAndTriggersAccumulate)
     EXPECT_EQ(triggers[0].outTime(), 1u);
     EXPECT_EQ(triggers[1].outTime(), 2u);
     EXPECT_EQ(triggers[1].groupID(), 4u);
-}
-
-// An element's first "Type" and that section's first "ID" select the record; its last "ID" fills
-// it; a typed section wins over a protocol section in the same element.
-TEST(CommonFile, FirstTypeAndFirstIdSelectTheSection)
-{
-    expectLoaded(
-        "valid; protocol v0 p0 invalid; line 0 10000 v0 p0 invalid; actual 7 9 [] invalid; "
-        "mold 0 [] invalid; triggers 0",
-        {R"([{"Protocol": {"Version": 1},
-                      "Type": {"ID": 1, "ID": 7, "CycleTime": 9}, "Type": {"ID": 7}}])"});
 }
 
 // How a number is written in the file decides its word, which a tree of values alone no longer
@@ -393,6 +394,7 @@ TEST(CommonFile, Example)
               "valid; protocol v1 p0; line 7 3000 v1 p0; actual 1 200 [1001 1002 1003 1004 1005 "
               "1006 1007 1008 1009 1010 1011 1012 1013 1014 1015 1016 1017 1018 1019 1020]; mold 9 "
               "[1 2]; triggers 3 | parse version: 1");
+    EXPECT_TRUE(config.issues().empty());
     EXPECT_EQ(show(config.protocol().source()) + " " + show(config.protocol().host()),
               "127.0.0.1:30001 127.0.0.1:30002");
     const auto range = [](unsigned int first, unsigned int last) {
@@ -421,25 +423,12 @@ TEST(CommonFile, Example)
     EXPECT_EQ(condition.params().array(), (std::vector<int>{4001, 0x42AB0000}));
 }
 
-// An issue as one line: "path @line: text".
-std::string show(const CvexParseIssue& issue)
-{
-    return issue.path + " @" + std::to_string(issue.line) + ": " + issue.text;
-}
-
-Lines issuesOf(const std::string& content)
+Lines issuesOf(const CvexParsePlcCommon& config)
 {
     Lines shown;
-    for (const CvexParseIssue& issue : load(content).config->issues())
+    for (const CvexParseIssue& issue : config.issues())
         shown.push_back(show(issue));
     return shown;
-}
-
-TEST(CommonFileIssues, CleanFileHasNone)
-{
-    vextest::StdoutCapture out;
-    EXPECT_TRUE(CvexParsePlcCommon(VEXPLC_EXAMPLE_COMMON_FILE).issues().empty());
-    EXPECT_TRUE(CvexParsePlcCommon().issues().empty());
 }
 
 TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
@@ -450,11 +439,8 @@ TEST(CommonFileIssues, WholeFileFaultsHaveAnEmptyPath)
              {"", " @0: the file is empty"},
              {"\n\n{}", " @3: the file is not a list of sections; refused"}}) {
         SCOPED_TRACE(row.first);
-        EXPECT_EQ(issuesOf(row.first), Lines{row.second});
+        EXPECT_EQ(issuesOf(*load(row.first).config), Lines{row.second});
     }
-    vextest::StdoutCapture out;
-    EXPECT_EQ(show(CvexParsePlcCommon("/nonexistent/vexplc/common.json").issues().at(0)),
-              " @0: cannot open the file");
 }
 
 // Each refused or skipped value is listed once, in file order, with its JSON pointer and line;
@@ -477,44 +463,38 @@ TEST(CommonFileIssues, NameThePathAndLineOfEachRefusedOrSkippedValue)
  5,
  {"Type": {"ID": 1}}
 ])");
-    Lines shown;
-    for (const CvexParseIssue& issue : loaded.config->issues())
-        shown.push_back(show(issue));
-    EXPECT_EQ(shown, (Lines{
-                         "/0/Protocol/Version @2: \"Version\" is not an unsigned 32-bit integer; "
-                         "ignored",
-                         "/0/Protocol/Src/IP @2: \"IP\" is not a string; ignored",
-                         "/0/Protocol/Colour @2: unknown key \"Colour\"; ignored",
-                         "/1/Type/MoldList/0/DataIDList/2 @4: not an unsigned 32-bit integer; the "
-                         "list ends before it and is refused",
-                         "/1/Type/MoldList/0/DataValueList/1 @4: not a number; the list ends "
-                         "before it and is refused",
-                         "/1/Type/MoldList/1/Type @5: block type 1 came before; the first block "
-                         "of that type is kept",
-                         "/1/Type/MoldList/2/Type @6: block \"Type\" is not an unsigned 32-bit "
-                         "integer; block left out",
-                         "/1/Type/MoldList @7: repeated key \"MoldList\"; its blocks are added "
-                         "to those of the earlier one",
-                         "/2/Type/ID @8: unknown section ID 44; ignored",
-                         "/3/Type/ID @8: section \"ID\" is not an unsigned 32-bit integer; "
-                         "section ignored",
-                         "/4/Type/DataIDList @9: empty list; refused",
-                         "/5/Type @10: repeated section; it replaces the earlier one",
-                         "/5/Type/CycleTime @10: repeated key \"CycleTime\"; this value "
-                         "replaces the earlier one",
-                         "/6 @11: section has neither \"Type\" nor \"Protocol\"; ignored",
-                         "/7/Type/StartTrigger/0/Condition/0 @12: empty object; the record is "
-                         "refused",
-                         "/7/Type/StartTrigger/0/Condition/1 @12: condition is not an object; "
-                         "the parameter set is refused",
-                         "/7/Type/StartTrigger/1 @12: parameter set is not an object; refused",
-                         "/7/Type/StartTrigger/2 @12: parameter set has no \"Condition\" list; "
-                         "refused",
-                         "/7/Type/StopTrigger @13: trigger phase is not a list of parameter sets; "
-                         "refused",
-                         "/7/Type/a~0~1b @13: unknown key \"a~/b\"; ignored",
-                         "/8 @14: section is not an object; the file is refused",
-                     }));
+    EXPECT_EQ(
+        issuesOf(*loaded.config),
+        (Lines{
+            "/0/Protocol/Version @2: \"Version\" is not an unsigned 32-bit integer; ignored",
+            "/0/Protocol/Src/IP @2: \"IP\" is not a string; ignored",
+            "/0/Protocol/Colour @2: unknown key \"Colour\"; ignored",
+            "/1/Type/MoldList/0/DataIDList/2 @4: not an unsigned 32-bit integer; the list ends "
+            "before it and is refused",
+            "/1/Type/MoldList/0/DataValueList/1 @4: not a number; the list ends before it and is "
+            "refused",
+            "/1/Type/MoldList/1/Type @5: block type 1 came before; the first block of that type is "
+            "kept",
+            "/1/Type/MoldList/2/Type @6: block \"Type\" is not an unsigned 32-bit integer; block "
+            "left out",
+            "/1/Type/MoldList @7: repeated key \"MoldList\"; its blocks are added to those of the "
+            "earlier one",
+            "/2/Type/ID @8: unknown section ID 44; ignored",
+            "/3/Type/ID @8: section \"ID\" is not an unsigned 32-bit integer; section ignored",
+            "/4/Type/DataIDList @9: empty list; refused",
+            "/5/Type @10: repeated section; it replaces the earlier one",
+            "/5/Type/CycleTime @10: repeated key \"CycleTime\"; this value replaces the earlier "
+            "one",
+            "/6 @11: section has neither \"Type\" nor \"Protocol\"; ignored",
+            "/7/Type/StartTrigger/0/Condition/0 @12: empty object; the record is refused",
+            "/7/Type/StartTrigger/0/Condition/1 @12: condition is not an object; the parameter set "
+            "is refused",
+            "/7/Type/StartTrigger/1 @12: parameter set is not an object; refused",
+            "/7/Type/StartTrigger/2 @12: parameter set has no \"Condition\" list; refused",
+            "/7/Type/StopTrigger @13: trigger phase is not a list of parameter sets; refused",
+            "/7/Type/a~0~1b @13: unknown key \"a~/b\"; ignored",
+            "/8 @14: section is not an object; the file is refused",
+        }));
     EXPECT_FALSE(loaded.config->isValid());
     EXPECT_EQ(loaded.config->actual().cycleTime(), 6u);
     EXPECT_EQ(show(loaded.config->moldSet()), "9 [1]");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Byte-exact requests of every packet type, the packet number and the factory of protocol objects.
+// Byte-exact requests of every packet type and value record, the packet number and the factory of
+// protocol objects.
 #include "plcprotocoltest.h"
 #include "vexplcactionprotocol.h"
 #include "vexplcactualprotocol.h"
@@ -13,8 +14,11 @@
 #include "vexplcreadparamprotocol.h"
 #include "vexplctriggerconfirmprotocol.h"
 #include "vexplctriggerprotocol.h"
+#include "vexplcvaluerecord.h"
 #include "vexplcwriteparamprotocol.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -149,24 +153,7 @@ TEST_F(ComposeTest, EveryTypeGivesExactBytesOrRefuses)
 
 TEST_F(ComposeTest, RequestsAtTheirSizeLimits)
 {
-    for (int listed : {50, 60}) { // the actual-value request stops at fifty IDs
-        auto actual = fromJson<CvexParseActual>(idList(1000, listed));
-        CvexByteArray out;
-        factory.protocol(1)->composeProtocol(out, {}, &actual);
-        EXPECT_EQ(hexOf(out.mid(0, 12)),
-                  "99 88 D6 00 01 00 " + hexOf(out.mid(6, 2)) + " F4 01 32 00");
-        EXPECT_EQ(hexOf(out.mid(12 + 49 * 4)), "19 04 00 00 88 66"); // ID 1049 last
-    }
-    for (int ids : {361, 362}) { // a read request around the datagram limit
-        CvexByteArray out;
-        factory.protocol(2)->composeProtocol(out, CvexByteArray(4 * ids, '\1'), nullptr);
-        ASSERT_EQ(out.size(), 14 + 4 * ids);
-        EXPECT_EQ((out.at(10) & 0xFF) | (out.at(11) << 8), ids);
-    }
-}
-
-TEST_F(ComposeTest, MoldSetPagesThroughTheBlock)
-{
+    // The mold set request pages through its block.
     for (unsigned int id = 1; id <= 120; ++id)
         storage()->addItem(id, "m" + std::to_string(id), 5, CvexVariant(int(id)));
     auto block = fromJson<CvexParseMoldBlock>(idList(1, 120));
@@ -183,6 +170,20 @@ TEST_F(ComposeTest, MoldSetPagesThroughTheBlock)
     EXPECT_EQ(block.queryPackSize(), 20u);
     for (unsigned int start : {120u, 0u})
         EXPECT_TRUE(compose(start, 0).isEmpty()) << start;
+    for (int listed : {50, 60}) { // the actual-value request stops at fifty IDs
+        auto actual = fromJson<CvexParseActual>(idList(1000, listed));
+        CvexByteArray out;
+        factory.protocol(1)->composeProtocol(out, {}, &actual);
+        EXPECT_EQ(hexOf(out.mid(0, 12)),
+                  "99 88 D6 00 01 00 " + hexOf(out.mid(6, 2)) + " F4 01 32 00");
+        EXPECT_EQ(hexOf(out.mid(12 + 49 * 4)), "19 04 00 00 88 66"); // ID 1049 last
+    }
+    for (int ids : {361, 362}) { // a read request around the datagram limit
+        CvexByteArray out;
+        factory.protocol(2)->composeProtocol(out, CvexByteArray(4 * ids, '\1'), nullptr);
+        ASSERT_EQ(out.size(), 14 + 4 * ids);
+        EXPECT_EQ((out.at(10) & 0xFF) | (out.at(11) << 8), ids);
+    }
 }
 
 TEST_F(ComposeTest, TriggerEncodingNeverLeavesItsArea)
@@ -231,59 +232,26 @@ TEST_F(ComposeTest, PacketNumberWrapsAcrossTypes)
     EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 1);
 }
 
-const CvexAbstractPlcProtocol* plcProtocol(CvexPlcProtocolFactory& factory, int code)
-{
-    return dynamic_cast<const CvexAbstractPlcProtocol*>(factory.protocol(code));
-}
-
-TEST_F(ComposeTest, FactoryHoldsOneObjectPerTypeCarryingItsCodes)
-{
-    // Send code, receive code and, for CAN transmission (variant 0), two more codes.
-    const int codes[][4] = {{1, 1001}, {2, 1002},  {3, 1003},    {2004, 1004},
-                            {5, 1005}, {6, 1006},  {7, 1007},    {8, 1008},
-                            {9, 1009}, {17, 1017}, {2018, 1018}, {15, 1015, 16, 1016}};
-    std::set<const void*> distinct;
-    for (const auto& row : codes) {
-        SCOPED_TRACE(row[0]);
-        const CvexAbstractPlcProtocol* sending = plcProtocol(factory, row[0]);
-        ASSERT_NE(sending, nullptr);
-        for (int code : {row[1], row[2], row[3]})
-            EXPECT_EQ(code ? plcProtocol(factory, code) : sending, sending) << code;
-        EXPECT_EQ(sending->sendType(), row[0]);
-        EXPECT_EQ(sending->receiveType(), row[1]);
-        distinct.insert(sending);
-    }
-    EXPECT_EQ(distinct.size(), 12u);
-    const CvexPlcCANTransmitProtocol variantOne(1);
-    EXPECT_EQ(variantOne.sendType(), 16);
-    EXPECT_EQ(variantOne.receiveType(), 1016);
-    for (int code : {4, 18, 1010, 1014, 0, -1, 1019, 2005, 65535})
-        EXPECT_EQ(factory.protocol(code), nullptr) << code;
-    CvexPlcProtocolFactory second;
-    EXPECT_NE(factory.protocol(7), second.protocol(7));
-    EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 0); // creation takes no number
-}
-
-struct TypeRow {
-    const CvexPlcPacketType& type;
-    const char* name;
-    int sendCode;
-    int receiveCode;
-    CvexPlcPacketType::Family family;
-    const std::type_info& servedBy;
-};
-
-using Family = CvexPlcPacketType::Family;
-
 bool sameRow(const CvexPlcPacketType& a, const CvexPlcPacketType& b)
 {
     return std::string(a.name) == b.name && a.sendCode == b.sendCode &&
            a.receiveCode == b.receiveCode && a.family == b.family && a.create == b.create;
 }
 
-TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
+using Family = CvexPlcPacketType::Family;
+
+// Each packet type's row, the class serving it, its pairs in the factory's lookup table, and one
+// factory object for both its codes; the two CAN transmit rows share the object of variant 0.
+TEST_F(ComposeTest, EachPacketTypeIsServedByOneObjectForBothItsCodes)
 {
-    const TypeRow rows[] = {
+    const struct {
+        const CvexPlcPacketType& type;
+        const char* name;
+        int sendCode;
+        int receiveCode;
+        Family family;
+        const std::type_info& servedBy;
+    } rows[] = {
         {PlcPacket::Actual, "actual values", 1, 1001, Family::Common,
          typeid(CvexPlcActualProtocol)},
         {PlcPacket::ReadParam, "read parameters", 2, 1002, Family::Common,
@@ -308,9 +276,11 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
          typeid(CvexPlcCANTransmitProtocol)},
     };
     ASSERT_EQ(std::size(PlcPacket::Types), std::size(rows));
-    CvexPlcProtocolFactory factory;
+    const auto& pairs = CvexPlcProtocolFactory::PLCPROTOCOLTYPE;
+    ASSERT_EQ(pairs.size(), 2 * std::size(rows));
+    std::set<const CvexAbstractProtocol*> distinct;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        const TypeRow& want = rows[i];
+        const auto& want = rows[i];
         const CvexPlcPacketType& type = PlcPacket::Types[i];
         SCOPED_TRACE(want.name);
         EXPECT_TRUE(sameRow(want.type, type)) << "the named row, at its place in the table";
@@ -318,43 +288,65 @@ TEST(PacketTypeTable, EachRowCarriesItsCodesFamilyAndServingClass)
         EXPECT_EQ(type.sendCode, want.sendCode);
         EXPECT_EQ(type.receiveCode, want.receiveCode);
         EXPECT_EQ(type.family, want.family);
-        const std::unique_ptr<CvexAbstractProtocol> served = type.create();
-        ASSERT_NE(served, nullptr);
-        const CvexAbstractProtocol& object = *served;
-        EXPECT_EQ(typeid(object), want.servedBy);
-        CvexAbstractProtocol* shared = factory.protocol(want.receiveCode);
-        ASSERT_NE(shared, nullptr);
-        const CvexAbstractProtocol& sharedObject = *shared;
-        EXPECT_EQ(typeid(sharedObject), want.servedBy);
-        const bool triggerHead = dynamic_cast<CvexAbstractPlcTriggerProtocol*>(served.get());
-        EXPECT_EQ(triggerHead, want.family == Family::Trigger);
-        // Each class's constructor takes its codes from its row; CAN transmit is always built as
-        // variant 0, whose codes are those of the first CAN row.
-        const auto* plc = dynamic_cast<const CvexAbstractPlcProtocol*>(served.get());
-        ASSERT_NE(plc, nullptr);
-        const CvexPlcPacketType& own =
-            sameRow(type, PlcPacket::CanTransmitVariant1) ? PlcPacket::CanTransmit : type;
-        EXPECT_EQ(plc->sendType(), own.sendCode);
-        EXPECT_EQ(plc->receiveType(), own.receiveCode);
         EXPECT_EQ(PlcPacket::find(want.sendCode), &type);
         EXPECT_EQ(PlcPacket::find(want.receiveCode), &type);
+        const int slot = static_cast<int>(std::min<std::size_t>(i, 11));
+        EXPECT_EQ(pairs[2 * i], (std::array<int, 2>{want.sendCode, slot}));
+        EXPECT_EQ(pairs[2 * i + 1], (std::array<int, 2>{want.receiveCode, slot}));
+        const CvexPlcPacketType& own =
+            sameRow(type, PlcPacket::CanTransmitVariant1) ? PlcPacket::CanTransmit : type;
+        const std::unique_ptr<CvexAbstractProtocol> created = type.create();
+        CvexAbstractProtocol* shared = factory.protocol(want.sendCode);
+        EXPECT_EQ(factory.protocol(want.receiveCode), shared);
+        distinct.insert(shared);
+        for (const CvexAbstractProtocol* object : {created.get(), shared}) {
+            ASSERT_NE(object, nullptr);
+            EXPECT_EQ(typeid(*object), want.servedBy);
+            EXPECT_EQ(dynamic_cast<const CvexAbstractPlcTriggerProtocol*>(object) != nullptr,
+                      want.family == Family::Trigger);
+            const auto* plc = dynamic_cast<const CvexAbstractPlcProtocol*>(object);
+            ASSERT_NE(plc, nullptr);
+            EXPECT_EQ(plc->sendType(), own.sendCode);
+            EXPECT_EQ(plc->receiveType(), own.receiveCode);
+        }
     }
-    for (int code : {4, 18, 0, -1, 1010, 65535})
+    EXPECT_EQ(distinct.size(), 12u);
+    for (int code : {4, 18, 1010, 1014, 0, -1, 1019, 2005, 65535}) {
+        EXPECT_EQ(factory.protocol(code), nullptr) << code;
         EXPECT_EQ(PlcPacket::find(code), nullptr) << code;
+    }
+    const CvexPlcCANTransmitProtocol variantOne(1);
+    EXPECT_EQ(variantOne.sendType(), 16);
+    EXPECT_EQ(variantOne.receiveType(), 1016);
+    CvexPlcProtocolFactory second;
+    EXPECT_NE(factory.protocol(7), second.protocol(7));
+    EXPECT_EQ(CvexAbstractPlcProtocol::packNumberFetchAndAdd(), 0); // creation takes no number
 }
 
-// The factory's lookup table, built from the packet types, keeps its pairs and their order.
-TEST(PacketTypeTable, FactoryPairsCodesWithSlotsInTableOrder)
+// The value record the host sends: one row per data type code and kind of value.
+TEST(CvexPlcValueRecord, FloatCodesTravelAsSinglePrecisionAndTheOthersAsLittleEndianIntegers)
 {
-    const int pairs[26][2] = {{1, 0},    {1001, 0}, {2, 1},     {1002, 1},  {3, 2},   {1003, 2},
-                              {2004, 3}, {1004, 3}, {5, 4},     {1005, 4},  {6, 5},   {1006, 5},
-                              {7, 6},    {1007, 6}, {8, 7},     {1008, 7},  {9, 8},   {1009, 8},
-                              {17, 9},   {1017, 9}, {2018, 10}, {1018, 10}, {15, 11}, {1015, 11},
-                              {16, 11},  {1016, 11}};
-    ASSERT_EQ(std::size(CvexPlcProtocolFactory::PLCPROTOCOLTYPE), std::size(pairs));
-    for (std::size_t i = 0; i < std::size(pairs); ++i) {
-        EXPECT_EQ(CvexPlcProtocolFactory::PLCPROTOCOLTYPE[i][0], pairs[i][0]) << i;
-        EXPECT_EQ(CvexPlcProtocolFactory::PLCPROTOCOLTYPE[i][1], pairs[i][1]) << i;
+    const struct {
+        unsigned char code;
+        CvexVariant value;
+        const char* bytes; // after the ID 0x01020304
+    } rows[] = {
+        {7, CvexVariant(12.5), "07 01 00 00 48 41"},
+        {8, CvexVariant(2.5), "08 01 00 00 20 40"},
+        {8, CvexVariant(3), "08 01 00 00 40 40"},
+        {1, CvexVariant(-2), "01 01 FE FF FF FF"},
+        {3, CvexVariant(1000), "03 01 E8 03 00 00"},
+        {5, CvexVariant(-1000000), "05 01 C0 BD F0 FF"},
+        {6, CvexVariant(4000000000u), "06 01 00 28 6B EE"},
+        {4, CvexVariant(7.9), "04 01 07 00 00 00"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        CvexByteArray out("x", 1); // appends after what is there
+        CvexPlcValueRecord::append(out, 0x01020304u, row.code, row.value);
+        ASSERT_EQ(out.size(), 1 + CvexPlcValueRecord::Size);
+        EXPECT_EQ(vextest::hex(out.constData() + 1, CvexPlcValueRecord::Size),
+                  std::string("04 03 02 01 ") + row.bytes);
     }
 }
 

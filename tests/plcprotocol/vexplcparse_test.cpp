@@ -47,6 +47,15 @@ TEST_F(ParseTest, ActualAndReadRepliesDecodeByTypeCode)
             EXPECT_EQ(factory.protocol(code)->parseProtocol(commonReply(1001, 1, row.record)), 1);
             EXPECT_EQ(storage()->value(9), row.stored) << code;
         }
+    // Only the valid records of a reply are stored.
+    EXPECT_EQ(factory.protocol(1002)->parseProtocol(
+                  commonReply(1002, 3,
+                              "01 00 00 00 04 01 0B 00 00 00 02 00 00 00 04 00 0C 00 00 00 "
+                              "03 00 00 00 04 01 0D 00 00 00 01 02 03 04 05")),
+              2);
+    EXPECT_EQ(storage()->value(1), CvexVariant(11));
+    EXPECT_TRUE(storage()->value(2).isNull());
+    EXPECT_EQ(storage()->value(3), CvexVariant(13));
 }
 
 TEST_F(ParseTest, EveryTypeGivesResultAndDiagnosticLines)
@@ -122,21 +131,17 @@ TEST_F(ParseTest, MalformedLengthFieldsAreRejected)
         }
 }
 
-TEST_F(ParseTest, ReadReplyStoresOnlyValidRecords)
-{
-    EXPECT_EQ(factory.protocol(1002)->parseProtocol(
-                  commonReply(1002, 3,
-                              "01 00 00 00 04 01 0B 00 00 00 02 00 00 00 04 00 0C 00 00 00 "
-                              "03 00 00 00 04 01 0D 00 00 00 01 02 03 04 05")),
-              2);
-    EXPECT_EQ(storage()->value(1), CvexVariant(11));
-    EXPECT_TRUE(storage()->value(2).isNull());
-    EXPECT_EQ(storage()->value(3), CvexVariant(13));
-}
-
 TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
 {
-    CvexAbstractProtocol* alarm = factory.protocol(1004);
+    auto* alarm = static_cast<CvexPlcAlarmProtocol*>(factory.protocol(1004));
+    // The alarm byte of the first record, read where the engine reads it for the answer; reading
+    // it logs nothing.
+    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 2, "FE 09 02 00 00 00 04 00 FF FF FF FF")), 254);
+    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00 07")), 7);
+    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00")), -1);
+    EXPECT_EQ(alarm->alarmByte(CvexByteArray()), -1);
+    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 1, "03 00 E8 03 00 00")), 3);
+    EXPECT_TRUE(controlData(0)->errorLogs().empty());
     EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 1, "03 00 E8 03 00 00")), 1000);
     EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 2, "01 09 02 00 00 00 04 00 FF FF FF FF")), 2);
     EXPECT_EQ(alarm->parseProtocol(commonReply(1004, 9, "05 00 07 00 00 00 06 00 08")), 7);
@@ -147,18 +152,6 @@ TEST_F(ParseTest, AlarmPacketsAreLoggedUpToTheLastWholeRecord)
         logged.push_back(std::to_string(log.alarmNumber) + " " + std::to_string(log.category) +
                          " " + std::to_string(log.alarmByte));
     EXPECT_EQ(logged, (std::vector<std::string>{"1000 1 3", "2 1 1", "4294967295 1 4", "7 1 5"}));
-}
-
-// The alarm byte of the first record, read where the engine reads it for the answer.
-TEST_F(ParseTest, AlarmByteIsTheFirstRecordsOrNone)
-{
-    auto* alarm = static_cast<CvexPlcAlarmProtocol*>(factory.protocol(1004));
-    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 1, "03 00 E8 03 00 00")), 3);
-    EXPECT_EQ(alarm->alarmByte(commonReply(1004, 2, "FE 09 02 00 00 00 04 00 FF FF FF FF")), 254);
-    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00 07")), 7);
-    EXPECT_EQ(alarm->alarmByte(wire("88 55 14 00 EC 03 00 00 00 00 01 00")), -1);
-    EXPECT_EQ(alarm->alarmByte(CvexByteArray()), -1);
-    EXPECT_TRUE(controlData(0)->errorLogs().empty()) << "reading the byte logs nothing";
 }
 
 TEST(PeekType, TypeCodeAtOffsetFourOrNoneForAShortDatagram)
@@ -213,6 +206,7 @@ protected:
     CvexAbstractControlData* curves = controlData(2);
 };
 
+// Values are stored by their item's value type; only a monitoring group adds an entry after them.
 TEST_F(TriggeredDataTest, DataItemsAreStoredByTheirValueType)
 {
     EXPECT_EQ(parse(5, 0, 5,
@@ -225,14 +219,10 @@ TEST_F(TriggeredDataTest, DataItemsAreStoredByTheirValueType)
     EXPECT_TRUE(storage()->value(4).isNull());
     EXPECT_TRUE(storage()->value(5).isNull());
     EXPECT_EQ(controlData(1)->moniLogCount(), 0u);
-}
-
-TEST_F(TriggeredDataTest, MonitoringGroupAddsOneEntryAfterItsValues)
-{
     // Claims three items; the datagram holds one whole item and half of the next.
     EXPECT_EQ(parse(2, 0, 3, "01 00 00 00 07 00 00 00 02 00 00 00"), 2);
     EXPECT_EQ(storage()->value(1), CvexVariant(7));
-    EXPECT_TRUE(storage()->value(2).isNull());
+    EXPECT_EQ(storage()->value(2), CvexVariant(4294967295u));
     EXPECT_EQ(controlData(1)->moniLogCount(), 1u);
 }
 
