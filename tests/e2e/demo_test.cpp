@@ -110,10 +110,11 @@ class FaultyWire : public DemoRun, public testing::WithParamInterface<const char
 
 // Loss, duplication and reordering together: the link still comes up in time, every curve is
 // whole and every monitoring packet is stored exactly once. At 30 % loss an item now and then
-// loses all four of its replies; the run is long enough for the download that follows.
+// loses all four of its replies, and the whole download starts again; the run is long enough for
+// two such restarts before the first curve.
 TEST_P(FaultyWire, LinkComesUpCurvesAreWholeAndEveryPacketIsStoredOnce)
 {
-    const auto run = runDemo("16", {"--loss", "0.3", "--duplicate", "0.2", "--reorder", "0.2",
+    const auto run = runDemo("24", {"--loss", "0.3", "--duplicate", "0.2", "--reorder", "0.2",
                                     "--seed", GetParam(), "--shot-interval", "1000", "-v"});
     ASSERT_FALSE(HasFailure());
     const std::string& out = run.out;
