@@ -11,6 +11,20 @@
 
 namespace vextest {
 
+// ThreadSanitizer slows every thread several times over; a bound on how long the library may take
+// for something is multiplied by this in its builds.
+#if defined(__SANITIZE_THREAD__)
+constexpr int kTimeScale = 3;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr int kTimeScale = 3;
+#else
+constexpr int kTimeScale = 1;
+#endif
+#else
+constexpr int kTimeScale = 1;
+#endif
+
 // Redirects file descriptor 1 (where the library writes its diagnostic lines) into a scratch file
 // for the lifetime of the object. Lines written by any thread are captured.
 class StdoutCapture {
